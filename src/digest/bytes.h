@@ -1,0 +1,59 @@
+// Byte-order loads and stores and rotations shared by the algorithm families.
+// Written with shifts so they are correct on any host and need no aligned input;
+// compilers turn them into single loads and byte swaps.
+#pragma once
+
+#include <cstdint>
+
+inline uint32_t load_le32(const uint8_t* p)
+{
+    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
+}
+
+inline uint32_t load_be32(const uint8_t* p)
+{
+    return uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | uint32_t(p[3]);
+}
+
+inline uint64_t load_le64(const uint8_t* p)
+{
+    return uint64_t(load_le32(p)) | uint64_t(load_le32(p + 4)) << 32;
+}
+
+inline uint64_t load_be64(const uint8_t* p)
+{
+    return uint64_t(load_be32(p)) << 32 | uint64_t(load_be32(p + 4));
+}
+
+inline void store_le32(uint8_t* p, uint32_t v)
+{
+    p[0] = uint8_t(v);
+    p[1] = uint8_t(v >> 8);
+    p[2] = uint8_t(v >> 16);
+    p[3] = uint8_t(v >> 24);
+}
+
+inline void store_be32(uint8_t* p, uint32_t v)
+{
+    p[0] = uint8_t(v >> 24);
+    p[1] = uint8_t(v >> 16);
+    p[2] = uint8_t(v >> 8);
+    p[3] = uint8_t(v);
+}
+
+inline void store_le64(uint8_t* p, uint64_t v)
+{
+    store_le32(p, uint32_t(v));
+    store_le32(p + 4, uint32_t(v >> 32));
+}
+
+inline void store_be64(uint8_t* p, uint64_t v)
+{
+    store_be32(p, uint32_t(v >> 32));
+    store_be32(p + 4, uint32_t(v));
+}
+
+inline uint32_t rotl32(uint32_t x, unsigned n) { return (x << (n & 31)) | (x >> ((32 - n) & 31)); }
+inline uint32_t rotr32(uint32_t x, unsigned n) { return (x >> (n & 31)) | (x << ((32 - n) & 31)); }
+inline uint64_t rotl64(uint64_t x, unsigned n) { return (x << (n & 63)) | (x >> ((64 - n) & 63)); }
+inline uint64_t rotr64(uint64_t x, unsigned n) { return (x >> (n & 63)) | (x << ((64 - n) & 63)); }

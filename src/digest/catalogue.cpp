@@ -1,0 +1,37 @@
+#include "digest/catalogue.h"
+
+#include <cwchar>
+
+#include "digest/md5.h"
+#include "digest/sha1.h"
+
+const AlgorithmEntry AlgorithmCatalogue[25] = {
+    {1, L"CRC32"},        {2, L"MD5"},          {3, L"SHA1"},        {4, L"SHA224"},
+    {5, L"SHA256"},       {6, L"SHA384"},       {7, L"SHA512"},      {8, L"SHA3_224"},
+    {9, L"SHA3_256"},     {10, L"SHA3_384"},    {11, L"SHA3_512"},   {12, L"RIPEMD128"},
+    {13, L"RIPEMD160"},   {14, L"RIPEMD256"},   {15, L"RIPEMD320"},  {16, L"BLAKE224"},
+    {17, L"BLAKE256"},    {18, L"BLAKE384"},    {19, L"BLAKE512"},   {20, L"BLAKE2s_256"},
+    {21, L"BLAKE2b_512"}, {22, L"SM3"},         {23, L"Whirlpool"},  {0, L"--------"},
+    {algorithm_end, nullptr},
+};
+
+AlgorithmId algorithm_id_from_name(const wchar_t* name)
+{
+    for (const AlgorithmEntry* row = AlgorithmCatalogue; row->id != algorithm_end; ++row) {
+        if (std::wcscmp(row->name, name) == 0)
+            return row->id;
+    }
+    return algorithm_none;
+}
+
+HashAlgorithm* create_algorithm(AlgorithmId id)
+{
+    switch (id) {
+    case 2:
+        return new Md5;
+    case 3:
+        return new Sha1;
+    default:
+        return nullptr;
+    }
+}

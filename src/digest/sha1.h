@@ -1,0 +1,17 @@
+// SHA-1, FIPS 180-4 section 6.1: 64-byte blocks, big-endian words, big-endian length and digest.
+#pragma once
+
+#include "digest/block_hash.h"
+
+class Sha1 : public BlockHash {
+public:
+    Sha1();
+    void reset() override;
+    void finish() override;
+    void get_digest(uint8_t* out) override;
+    void transform() override;
+
+private:
+    uint32_t state_words_[5]; // H0 .. H4
+    uint8_t block_[64];
+};

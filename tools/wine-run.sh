@@ -1,0 +1,47 @@
+#!/usr/bin/env bash
+# Runs a Windows program under 64-bit Wine: the emulator of the win64 build's tests.
+#
+# Uses a project-local Wine prefix under build/ (created on first use, about 10 s) with the
+# dialog fonts mapped to a CJK font, and a virtual display when there is no DISPLAY.
+# Usage: wine-run.sh PROGRAM.exe [ARGS...]
+set -euo pipefail
+
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+wine=${DRAVIK_WINE:-/usr/lib/wine/wine64}
+export WINEPREFIX=${DRAVIK_WINEPREFIX:-$root/build/wineprefix}
+export WINEDEBUG=${WINEDEBUG:--all}
+export WINEARCH=win64
+# No Mono or Gecko installer dialogs while the prefix is made.
+export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
+
+mkdir -p "$(dirname "$WINEPREFIX")"
+exec 9>"$WINEPREFIX.lock"
+flock 9
+
+# One virtual display shared by every test, started once and left running for the next.
+if [ -z "${DISPLAY:-}" ]; then
+  display=${DRAVIK_XVFB_DISPLAY:-:87}
+  if ! xdpyinfo -display "$display" >/dev/null 2>&1; then
+    rm -f "/tmp/.X${display#:}-lock" "/tmp/.X11-unix/X${display#:}"
+    setsid Xvfb "$display" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 < /dev/null &
+    for _ in $(seq 50); do
+      xdpyinfo -display "$display" >/dev/null 2>&1 && break
+      sleep 0.1
+    done
+  fi
+  export DISPLAY=$display
+fi
+
+if [ ! -f "$WINEPREFIX/.dravik-ready" ]; then
+  echo "wine-run: creating Wine prefix $WINEPREFIX" >&2
+  "$wine" wineboot --init >/dev/null 2>&1
+  for font in 'ＭＳ Ｐゴシック' 'MS Shell Dlg' 'MS Shell Dlg 2' 'MS UI Gothic' 'ＭＳ ゴシック'; do
+    "$wine" reg add 'HKCU\Software\Wine\Fonts\Replacements' /v "$font" /d 'Noto Sans CJK JP' /f >/dev/null 2>&1
+  done
+  "${wine%/*}/wineserver" -w
+  touch "$WINEPREFIX/.dravik-ready"
+fi
+flock -u 9
+exec 9>&-
+
+exec "$wine" "$@"
