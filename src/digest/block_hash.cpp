@@ -94,6 +94,46 @@ void BlockHash::finish_padded(uint32_t position, const uint8_t* length_field, ui
     update(length_field, field_size);
 }
 
+void BlockHash::finish_marked(uint32_t position, uint8_t marker, const uint8_t* length_field,
+                              uint32_t field_size)
+{
+    static const uint8_t padding_start = 0x80;
+    if (buffered_ == position) {
+        const uint8_t both = padding_start | marker;
+        update(&both, 1);
+    } else {
+        update(&padding_start, 1);
+        pad_to(position);
+        update(&marker, 1);
+    }
+    update(length_field, field_size);
+}
+
+void BlockHash::update_keeping_last_block(const void* data, uint32_t length)
+{
+    if (length == 0)
+        return;
+    const uint32_t low = byte_count_.low + length;
+    if (low < byte_count_.low)
+        ++byte_count_.high;
+    byte_count_.low = low;
+
+    const uint8_t* p = static_cast<const uint8_t*>(data);
+    while (length > 0) {
+        if (buffered_ == block_size_) {
+            transform();
+            buffered_ = 0;
+        }
+        uint32_t n = block_size_ - buffered_;
+        if (n > length)
+            n = length;
+        std::memcpy(buffer_ + buffered_, p, n);
+        buffered_ += n;
+        p += n;
+        length -= n;
+    }
+}
+
 void BlockHash::finish_le64()
 {
     uint8_t length[8];

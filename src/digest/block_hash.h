@@ -52,6 +52,14 @@ protected:
     void finish_le64();  // 64-byte blocks, position 56, little-endian 64-bit length
     void finish_be64();  // 64-byte blocks, position 56, big-endian 64-bit length
     void finish_be128(); // 128-byte blocks, position 112, big-endian 128-bit length
+    // BLAKE's padding: 0x80, zeros up to position, the byte `marker`, then the length field.
+    // When exactly position bytes are buffered, 0x80 | marker takes the one free byte.
+    void finish_marked(uint32_t position, uint8_t marker, const uint8_t* length_field,
+                       uint32_t field_size);
+
+    // update for algorithms whose last compression must see the last message bytes (BLAKE2):
+    // a full block is compressed only when more input arrives, so one may stay buffered.
+    void update_keeping_last_block(const void* data, uint32_t length);
 
     // The state read as native words, written in the given byte order; `bytes` may stop short
     // of the whole state (SHA-224, SHA-384 and their kind write only the leading bytes).

@@ -2,6 +2,8 @@
 
 #include <cwchar>
 
+#include "digest/blake.h"
+#include "digest/blake2.h"
 #include "digest/md5.h"
 #include "digest/sha1.h"
 
@@ -31,6 +33,18 @@ HashAlgorithm* create_algorithm(AlgorithmId id)
         return new Md5;
     case 3:
         return new Sha1;
+    case 16:
+        return new Blake224;
+    case 17:
+        return new Blake256;
+    case 18:
+        return new Blake384;
+    case 19:
+        return new Blake512;
+    case 20:
+        return new Blake2s256;
+    case 21:
+        return new Blake2b512;
     default:
         return nullptr;
     }

@@ -1,0 +1,64 @@
+// BLAKE2s and BLAKE2b of RFC 7693, sequential mode, without key, salt or personalisation.
+// Each is built with its digest size in bytes; the catalogue makes the 32-byte BLAKE2s and the
+// 64-byte BLAKE2b through the thin subclasses at the end of this file.
+//
+// BLAKE2's last compression carries the last-block flag and must be applied to the block that
+// holds the last message bytes, so update keeps a full block in the buffer until more input
+// arrives (buffered_ may equal block_size_ between calls) and finish compresses it. The length
+// padding of BlockHash is not used: finish zero-fills the block and the counter tells the
+// message length in bytes.
+#pragma once
+
+#include "digest/block_hash.h"
+
+class Blake2s : public BlockHash {
+public:
+    // digest_size: 1 to 32 bytes.
+    explicit Blake2s(uint32_t digest_size);
+    ~Blake2s() override = default;
+    void reset() override;
+    void update(const void* data, uint32_t length) override;
+    void finish() override;
+    void get_digest(uint8_t* out) override;
+    void transform() override;
+
+private:
+    uint8_t parameter_block_[32]; // RFC 7693 section 2.5
+    uint32_t chain_[8];           // h0 .. h7
+    uint8_t block_[64];
+    uint64_t byte_counter_; // t: message bytes compressed so far, the current block included
+    uint8_t finishing_;     // set by finish: the last compression does not advance the counter
+    uint8_t last_block_;    // f0 = all ones in the next compression
+};
+
+class Blake2b : public BlockHash {
+public:
+    // digest_size: 1 to 64 bytes.
+    explicit Blake2b(uint32_t digest_size);
+    ~Blake2b() override = default;
+    void reset() override;
+    void update(const void* data, uint32_t length) override;
+    void finish() override;
+    void get_digest(uint8_t* out) override;
+    void transform() override;
+
+private:
+    uint8_t parameter_block_[64];
+    uint64_t chain_[8];
+    uint8_t block_[128];
+    // t0 of BLAKE2b's 128-bit counter; t1 is always 0, exact below 2^64 message bytes.
+    uint64_t byte_counter_;
+    uint8_t finishing_;
+    uint8_t last_block_;
+};
+
+// The catalogue's entries "BLAKE2s_256" and "BLAKE2b_512".
+class Blake2s256 : public Blake2s {
+public:
+    Blake2s256() : Blake2s(32) {}
+};
+
+class Blake2b512 : public Blake2b {
+public:
+    Blake2b512() : Blake2b(64) {}
+};
