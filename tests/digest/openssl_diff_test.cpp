@@ -19,6 +19,8 @@ struct Peer {
 const Peer peers[] = {
     {2, "MD5"},
     {3, "SHA1"},
+    {20, "BLAKE2S-256"},
+    {21, "BLAKE2B-512"},
 };
 
 std::string openssl_hex(const char* name, const std::vector<uint8_t>& m)
