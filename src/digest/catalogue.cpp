@@ -5,7 +5,9 @@
 #include "digest/blake.h"
 #include "digest/blake2.h"
 #include "digest/md5.h"
+#include "digest/ripemd.h"
 #include "digest/sha1.h"
+#include "digest/whirlpool.h"
 
 const AlgorithmEntry AlgorithmCatalogue[25] = {
     {1, L"CRC32"},        {2, L"MD5"},          {3, L"SHA1"},        {4, L"SHA224"},
@@ -33,6 +35,14 @@ HashAlgorithm* create_algorithm(AlgorithmId id)
         return new Md5;
     case 3:
         return new Sha1;
+    case 12:
+        return new Ripemd128;
+    case 13:
+        return new Ripemd160;
+    case 14:
+        return new Ripemd256;
+    case 15:
+        return new Ripemd320;
     case 16:
         return new Blake224;
     case 17:
@@ -45,6 +55,8 @@ HashAlgorithm* create_algorithm(AlgorithmId id)
         return new Blake2s256;
     case 21:
         return new Blake2b512;
+    case 23:
+        return new Whirlpool;
     default:
         return nullptr;
     }

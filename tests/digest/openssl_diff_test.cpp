@@ -19,8 +19,10 @@ struct Peer {
 const Peer peers[] = {
     {2, "MD5"},
     {3, "SHA1"},
+    {13, "RIPEMD160"},
     {20, "BLAKE2S-256"},
     {21, "BLAKE2B-512"},
+    {23, "WHIRLPOOL"},
 };
 
 std::string openssl_hex(const char* name, const std::vector<uint8_t>& m)
