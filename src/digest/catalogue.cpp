@@ -4,9 +4,13 @@
 
 #include "digest/blake.h"
 #include "digest/blake2.h"
+#include "digest/crc32.h"
 #include "digest/md5.h"
 #include "digest/ripemd.h"
 #include "digest/sha1.h"
+#include "digest/sha2.h"
+#include "digest/sha3.h"
+#include "digest/sm3.h"
 #include "digest/whirlpool.h"
 
 const AlgorithmEntry AlgorithmCatalogue[25] = {
@@ -31,10 +35,28 @@ AlgorithmId algorithm_id_from_name(const wchar_t* name)
 HashAlgorithm* create_algorithm(AlgorithmId id)
 {
     switch (id) {
+    case 1:
+        return new Crc32;
     case 2:
         return new Md5;
     case 3:
         return new Sha1;
+    case 4:
+        return new Sha224;
+    case 5:
+        return new Sha256;
+    case 6:
+        return new Sha384;
+    case 7:
+        return new Sha512;
+    case 8:
+        return new Sha3_224;
+    case 9:
+        return new Sha3_256;
+    case 10:
+        return new Sha3_384;
+    case 11:
+        return new Sha3_512;
     case 12:
         return new Ripemd128;
     case 13:
@@ -55,6 +77,8 @@ HashAlgorithm* create_algorithm(AlgorithmId id)
         return new Blake2s256;
     case 21:
         return new Blake2b512;
+    case 22:
+        return new Sm3;
     case 23:
         return new Whirlpool;
     default:

@@ -1,0 +1,51 @@
+// SHA-224, SHA-256, SHA-384 and SHA-512 of FIPS 180-4.
+//
+// Sha256 and Sha512 are block algorithms (64- and 128-byte blocks, big-endian words, big-endian
+// length field and digest). Sha224 and Sha384 are the same compression functions started from
+// their own initial values; they keep the whole eight-word state (state_size 32 and 64) and
+// shorten only the digest they write (28 and 48 bytes).
+#pragma once
+
+#include "digest/block_hash.h"
+
+class Sha256 : public BlockHash {
+public:
+    Sha256();
+    void reset() override;
+    void finish() override;
+    void get_digest(uint8_t* out) override;
+    void transform() override;
+
+private:
+    uint32_t state_words_[8]; // H0 .. H7
+    uint8_t block_[64];
+};
+
+class Sha224 : public Sha256 {
+public:
+    Sha224();
+    void reset() override;
+    void get_digest(uint8_t* out) override;
+    uint32_t digest_size() override;
+};
+
+class Sha512 : public BlockHash {
+public:
+    Sha512();
+    void reset() override;
+    void finish() override;
+    void get_digest(uint8_t* out) override;
+    void transform() override;
+
+private:
+    uint64_t state_words_[8]; // H0 .. H7, each in the machine's own byte order
+    uint8_t block_[128];
+};
+
+class Sha384 : public Sha512 {
+public:
+    Sha384();
+    void reset() override;
+    void get_digest(uint8_t* out) override;
+    uint32_t digest_size() override;
+};

@@ -1,0 +1,19 @@
+// SM3, GB/T 32905-2016 (also ISO/IEC 10118-3): 64-byte blocks, big-endian words, the big-endian
+// 64-bit length field and a 32-byte digest, all through the shared block engine; SM3 adds its
+// initial value and its compression function.
+#pragma once
+
+#include "digest/block_hash.h"
+
+class Sm3 : public BlockHash {
+public:
+    Sm3();
+    void reset() override;
+    void finish() override;
+    void get_digest(uint8_t* out) override;
+    void transform() override;
+
+private:
+    uint32_t chain_[8]; // the chaining value V: A .. H
+    uint8_t block_[64];
+};
