@@ -1,0 +1,168 @@
+#include "concurrency_test_support_win.h"
+
+#include <gtest/gtest.h>
+
+#include <tlhelp32.h>
+
+#include <atomic>
+#include <cstdio>
+#include <vector>
+
+namespace {
+
+// Ends the program when a test outlives watchdog_seconds; armed per test by a listener.
+class Watchdog : public ::testing::EmptyTestEventListener {
+public:
+    Watchdog() { CloseHandle(CreateThread(nullptr, 0, watch, this, 0, nullptr)); }
+
+    void OnTestStart(const ::testing::TestInfo& test) override
+    {
+        started_ = GetTickCount();
+        test_ = &test;
+    }
+    void OnTestEnd(const ::testing::TestInfo&) override { test_ = nullptr; }
+
+private:
+    static DWORD WINAPI watch(void* self)
+    {
+        auto* dog = static_cast<Watchdog*>(self);
+        for (;;) {
+            Sleep(200);
+            const ::testing::TestInfo* test = dog->test_;
+            if (test != nullptr && GetTickCount() - dog->started_ > watchdog_seconds * 1000) {
+                std::fprintf(stderr, "\nwatchdog: %s.%s ran over %u s (deadlock?)\n",
+                             test->test_suite_name(), test->name(),
+                             static_cast<unsigned>(watchdog_seconds));
+                std::fflush(stderr);
+                TerminateProcess(GetCurrentProcess(), 3);
+            }
+        }
+    }
+
+    std::atomic<DWORD> started_{0}; // written before test_ goes up
+    std::atomic<const ::testing::TestInfo*> test_{nullptr};
+};
+
+const bool watchdog_installed = [] {
+    ::testing::UnitTest::GetInstance()->listeners().Append(new Watchdog);
+    return true;
+}();
+
+// SystemHandleInformation (class 16) as ntdll fills it.
+struct HandleEntry {
+    ULONG process_id;
+    BYTE object_type;
+    BYTE flags;
+    USHORT handle;
+    PVOID object;
+    ACCESS_MASK access;
+};
+struct HandleList {
+    ULONG count;
+    HandleEntry entries[1];
+};
+using QuerySystemInformation = LONG(WINAPI*)(ULONG, PVOID, ULONG, PULONG);
+
+long handles_in_system_list()
+{
+    auto query = reinterpret_cast<QuerySystemInformation>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQuerySystemInformation")));
+    if (query == nullptr)
+        return -1;
+    std::vector<char> buffer(1 << 20);
+    const LONG length_mismatch = static_cast<LONG>(0xC0000004);
+    LONG status;
+    while ((status = query(16, buffer.data(), static_cast<ULONG>(buffer.size()), nullptr)) ==
+           length_mismatch)
+        buffer.resize(buffer.size() * 2);
+    if (status != 0)
+        return -1;
+    const auto* list = reinterpret_cast<const HandleList*>(buffer.data());
+    long count = 0;
+    for (ULONG i = 0; i < list->count; ++i)
+        count += list->entries[i].process_id == GetCurrentProcessId() ? 1 : 0;
+    return count;
+}
+
+} // namespace
+
+bool eventually(const std::function<bool()>& condition, uint32_t milliseconds)
+{
+    const DWORD begin = GetTickCount();
+    while (!condition()) {
+        if (GetTickCount() - begin > milliseconds)
+            return condition();
+        Sleep(1);
+    }
+    return true;
+}
+
+bool settles(const std::function<long()>& value, uint32_t quiet, uint32_t milliseconds)
+{
+    const DWORD begin = GetTickCount();
+    DWORD since = begin;
+    long last = value();
+    while (GetTickCount() - since < quiet) {
+        if (GetTickCount() - begin > milliseconds)
+            return false;
+        Sleep(1);
+        const long now = value();
+        if (now != last) {
+            last = now;
+            since = GetTickCount();
+        }
+    }
+    return true;
+}
+
+long process_thread_count()
+{
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+    if (snapshot == INVALID_HANDLE_VALUE)
+        return -1;
+    THREADENTRY32 entry = {};
+    entry.dwSize = sizeof entry;
+    long count = 0;
+    for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry))
+        count += entry.th32OwnerProcessID == GetCurrentProcessId() ? 1 : 0;
+    CloseHandle(snapshot);
+    return count;
+}
+
+long open_handle_count()
+{
+    DWORD count = 0;
+    if (GetProcessHandleCount(GetCurrentProcess(), &count) && count != 0)
+        return static_cast<long>(count);
+    return handles_in_system_list();
+}
+
+HelperThread::HelperThread(std::function<void()> body) : body_(std::move(body)), id_(0)
+{
+    handle_ = CreateThread(nullptr, 0, entry, this, 0, &id_);
+    EXPECT_NE(handle_, nullptr);
+}
+
+HelperThread::~HelperThread()
+{
+    if (handle_ == nullptr)
+        return;
+    if (!join(10000)) {
+        // The thread still uses this object; the program cannot go on safely.
+        std::fprintf(stderr, "helper thread did not end within 10 s\n");
+        std::fflush(stderr);
+        TerminateProcess(GetCurrentProcess(), 3);
+    }
+    CloseHandle(handle_);
+}
+
+bool HelperThread::join(uint32_t milliseconds)
+{
+    return handle_ != nullptr && WaitForSingleObject(handle_, milliseconds) == WAIT_OBJECT_0;
+}
+
+DWORD WINAPI HelperThread::entry(void* self)
+{
+    static_cast<HelperThread*>(self)->body_();
+    return 0;
+}
