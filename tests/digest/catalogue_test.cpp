@@ -85,6 +85,8 @@ TEST(Factory, MakesMd5AndSha1)
     const std::set<AlgorithmId> built(ids.begin(), ids.end());
     EXPECT_TRUE(built.count(2));
     EXPECT_TRUE(built.count(3));
+    for (AlgorithmId id : {1, 4, 5, 6, 7, 8, 9, 10, 11, 22}) // CRC-32, SHA-2, SHA-3, SM3
+        EXPECT_TRUE(built.count(id)) << names_in_id_order[id];
 }
 
 } // namespace
