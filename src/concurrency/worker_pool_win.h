@@ -19,7 +19,8 @@
 //   running at that moment still finish and are counted off as usual.
 // - Destruction stops the workers (waiting for running items), then deletes queued items unrun.
 // - lock_queue / unlock_queue take and leave the queue lock (recursive). Never hold it while
-//   calling start or waiting in wait_idle: workers need it to take their items.
+//   calling start or stop, destroying the pool or waiting in wait_idle: workers need it to
+//   take their items, and those calls wait for workers.
 // - Lock order: the queue lock before the group's records lock.
 #pragma once
 
