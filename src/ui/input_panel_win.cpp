@@ -1,0 +1,69 @@
+#include "ui/input_panel_win.h"
+
+#include <commdlg.h>
+
+#include <cwchar>
+
+#include "ui/resource.h"
+
+namespace {
+
+const int file_name_buffer_size = 2048;
+
+// Relabels the confirm button once the open-file dialog is ready; leaves everything else to
+// the system dialog.
+UINT_PTR CALLBACK file_dialog_hook(HWND hook_dialog, UINT message, WPARAM, LPARAM lparam)
+{
+    if (message != WM_NOTIFY)
+        return 0;
+    const NMHDR* header = reinterpret_cast<const NMHDR*>(lparam);
+    if (header->code == CDN_INITDONE) {
+        SendMessageW(GetParent(hook_dialog), CDM_SETCONTROLTEXT, IDOK,
+                     reinterpret_cast<LPARAM>(L"選択(&S)"));
+    }
+    return 0;
+}
+
+} // namespace
+
+void update_character_counter(HWND dialog)
+{
+    wchar_t text[text_field_limit + 1] = {};
+    GetDlgItemTextW(dialog, IDC_TEXT, text, text_field_limit + 1);
+    wchar_t count[16] = {};
+    _snwprintf(count, 15, L"%d", static_cast<int>(wcslen(text)));
+    SetDlgItemTextW(dialog, IDC_CHARACTER_COUNT, count);
+}
+
+void browse_for_file(HWND dialog)
+{
+    wchar_t file_name[file_name_buffer_size] = {};
+    GetDlgItemTextW(dialog, IDC_PATH, file_name, path_field_limit + 1);
+
+    OPENFILENAMEW request = {};
+    request.lStructSize = sizeof request;
+    request.hwndOwner = dialog;
+    // Display text and pattern, then the empty pair that ends the list.
+    request.lpstrFilter = L"すべてのファイル (*.*)\0*\0";
+    request.nFilterIndex = 1;
+    request.lpstrFile = file_name;
+    request.nMaxFile = file_name_buffer_size;
+    request.lpstrTitle = L"ハッシュを計算するファイルを選択する";
+    request.Flags = OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_EXPLORER |
+                    OFN_ENABLEHOOK | OFN_ENABLESIZING;
+    request.lpfnHook = file_dialog_hook;
+    if (GetOpenFileNameW(&request))
+        SetDlgItemTextW(dialog, IDC_PATH, file_name);
+}
+
+void accept_dropped_files(HWND dialog, HDROP drop)
+{
+    if (DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0) == 1) {
+        wchar_t path[dropped_path_limit + 1] = {};
+        DragQueryFileW(drop, 0, path, dropped_path_limit + 1);
+        SetDlgItemTextW(dialog, IDC_PATH, path);
+        CheckDlgButton(dialog, IDC_FILE_OPTION, BST_CHECKED);
+        CheckDlgButton(dialog, IDC_TEXT_OPTION, BST_UNCHECKED);
+    }
+    DragFinish(drop);
+}

@@ -1,0 +1,26 @@
+// The input panel of the main dialog ("検証データ"): the text field's character counter, the
+// file browser behind "参照(&R)" and files dropped onto the window. Window's thread only.
+#pragma once
+
+#include <windows.h>
+
+#include <shellapi.h>
+
+// The most that the text field, the path field and a dropped path are read with, terminator
+// excluded; the input source reads the text field with the same limit.
+inline constexpr int text_field_limit = 4095;
+inline constexpr int path_field_limit = 2047;
+inline constexpr int dropped_path_limit = 4095;
+
+// EN_UPDATE of the text field: shows in 1006 how many UTF-16 units a run would read from it
+// (at most 4095; a character outside the basic plane counts 2).
+void update_character_counter(HWND dialog);
+
+// Button 1005: the system's open-file dialog, starting from the path field's text; a chosen
+// file's full path replaces the path field. Cancel changes nothing, and the option buttons
+// are never touched.
+void browse_for_file(HWND dialog);
+
+// WM_DROPFILES: exactly one dropped path (a folder too) goes into the path field and selects
+// the file option; two or more do nothing. The drop is always released.
+void accept_dropped_files(HWND dialog, HDROP drop);

@@ -1,0 +1,84 @@
+#include "ui/job_commands_win.h"
+
+#include "engine/hash_job_win.h"
+#include "engine/job_protocol.h"
+#include "ui/main_dialog_win.h"
+#include "ui/status_line_win.h"
+
+namespace {
+
+// Raises the job's stop signal and waits for its thread while serving the messages that
+// other threads send to this one (the job's thread reads and writes the dialog's controls
+// synchronously); then deletes the job, whose own stop finds the thread ended.
+void stop_and_delete(HashJob* job)
+{
+    job->request_stop();
+    HANDLE thread = job->native_handle();
+    if (thread != nullptr) {
+        while (MsgWaitForMultipleObjectsEx(1, &thread, INFINITE, QS_SENDMESSAGE, 0) ==
+               WAIT_OBJECT_0 + 1) {
+            MSG message;
+            PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+        }
+    }
+    delete job;
+}
+
+// Takes the job out of the window before stopping it, so that nothing reached while serving
+// calls can see it again.
+void end_current_job(MainDialog* state)
+{
+    if (state == nullptr || state->current_job == nullptr)
+        return;
+    HashJob* job = state->current_job;
+    state->current_job = nullptr;
+    stop_and_delete(job);
+}
+
+void start_job(HWND dialog, MainDialog* state)
+{
+    state->current_job = new HashJob(dialog);
+    if (state->current_job->start()) {
+        set_running_state(dialog, false);
+        return;
+    }
+    delete state->current_job;
+    state->current_job = nullptr;
+}
+
+} // namespace
+
+void start_or_abort_job(HWND dialog)
+{
+    MainDialog* state = main_dialog(dialog);
+    if (state == nullptr)
+        return;
+    if (state->current_job == nullptr) {
+        start_job(dialog, state);
+        return;
+    }
+    end_current_job(state);
+    set_running_state(dialog, true);
+    show_status(dialog, status_information,
+                result_message(static_cast<int32_t>(ResultCode::Aborted)));
+}
+
+void handle_job_done(HWND dialog)
+{
+    end_current_job(main_dialog(dialog));
+    set_running_state(dialog, true);
+    show_status(dialog, status_information,
+                result_message(static_cast<int32_t>(ResultCode::Completed)));
+}
+
+void handle_job_failed(HWND dialog, WPARAM code)
+{
+    end_current_job(main_dialog(dialog));
+    set_running_state(dialog, true);
+    show_run_failure(dialog, code);
+}
+
+void delete_current_job(HWND dialog)
+{
+    end_current_job(main_dialog(dialog));
+}

@@ -1,0 +1,189 @@
+#include "ui/main_dialog_win.h"
+
+#include <commctrl.h>
+#include <shellapi.h>
+
+#include "digest/catalogue_win.h"
+#include "engine/job_protocol.h"
+#include "ui/input_panel_win.h"
+#include "ui/job_commands_win.h"
+#include "ui/resource.h"
+#include "ui/row_commands_win.h"
+#include "ui/status_line_win.h"
+#include "ui/taskbar_progress_win.h"
+
+namespace {
+
+const int sha1_index = 3;          // list index = AlgorithmId; 3 is "SHA1"
+const int combo_list_height = 100; // pixels, the drop-down list included
+
+// Keeps the combo box's width and position; the height is that of its drop-down list.
+void set_combo_list_height(HWND combo)
+{
+    RECT box = {};
+    GetWindowRect(combo, &box);
+    SetWindowPos(combo, nullptr, 0, 0, box.right - box.left, combo_list_height,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+// The application icon on the caption and the taskbar button too, not only on the file.
+void set_window_icons(HWND dialog)
+{
+    auto instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(dialog, GWLP_HINSTANCE));
+    const WPARAM sizes[] = {ICON_BIG, ICON_SMALL};
+    for (WPARAM size : sizes) {
+        int metric = size == ICON_BIG ? SM_CXICON : SM_CXSMICON;
+        HANDLE icon = LoadImageW(instance, MAKEINTRESOURCEW(IDI_APPLICATION_ICON), IMAGE_ICON,
+                                 GetSystemMetrics(metric), GetSystemMetrics(metric), LR_SHARED);
+        SendMessageW(dialog, WM_SETICON, size, reinterpret_cast<LPARAM>(icon));
+    }
+}
+
+BOOL initialise(HWND dialog)
+{
+    SetWindowLongPtrW(dialog, DWLP_USER, reinterpret_cast<LONG_PTR>(new MainDialog));
+    for (const HashSlot* slot = SlotControls; slot->combo != 0; ++slot) {
+        HWND combo = GetDlgItem(dialog, slot->combo);
+        fill_algorithm_combo(combo);
+        set_combo_list_height(combo);
+        SetDlgItemTextW(dialog, slot->result, L"");
+        SetDlgItemTextW(dialog, slot->verify, L"");
+    }
+    CheckDlgButton(dialog, IDC_FILE_OPTION, BST_CHECKED);
+    CheckDlgButton(dialog, IDC_TEXT_OPTION, BST_UNCHECKED);
+    SendDlgItemMessageW(dialog, SlotControls[0].combo, CB_SETCURSEL, sha1_index, 0);
+    SetDlgItemTextW(dialog, IDC_STATUS, L"");
+    DragAcceptFiles(dialog, TRUE);
+    set_window_icons(dialog);
+    return TRUE;
+}
+
+void run_command(HWND dialog, int id, int notification)
+{
+    switch (id) {
+    case IDC_TEXT:
+        if (notification == EN_UPDATE)
+            update_character_counter(dialog);
+        return;
+    case IDC_BROWSE:
+        browse_for_file(dialog);
+        return;
+    case IDC_START:
+        start_or_abort_job(dialog);
+        return;
+    case IDC_EXIT:
+        DestroyWindow(dialog);
+        return;
+    default:
+        // Row buttons; every other id (IDOK and IDCANCEL from Enter and Escape) does nothing.
+        run_row_command(dialog, id);
+        return;
+    }
+}
+
+BOOL on_destroy(HWND dialog)
+{
+    delete_current_job(dialog);
+    PostQuitMessage(0);
+    return TRUE;
+}
+
+void forget_state(HWND dialog)
+{
+    delete main_dialog(dialog);
+    SetWindowLongPtrW(dialog, DWLP_USER, 0);
+}
+
+// The job's progress notifications, which only make sense with a progress display.
+BOOL on_progress(HWND dialog, UINT message, WPARAM wparam)
+{
+    MainDialog* state = main_dialog(dialog);
+    TaskbarProgress* progress = state != nullptr ? state->progress : nullptr;
+    if (progress == nullptr)
+        return message != WM_PROGRESS_STEP;
+    if (message == WM_PROGRESS_BEGIN) {
+        progress->begin_progress();
+        return TRUE;
+    }
+    if (message == WM_PROGRESS_END) {
+        progress->end_progress();
+        return TRUE;
+    }
+    if (state->current_job != nullptr)
+        show_progress_step(dialog, *progress, wparam);
+    return FALSE;
+}
+
+} // namespace
+
+HWND create_main_dialog(HINSTANCE instance)
+{
+    INITCOMMONCONTROLSEX classes = {sizeof classes, ICC_PROGRESS_CLASS | ICC_STANDARD_CLASSES};
+    InitCommonControlsEx(&classes);
+    return CreateDialogParamW(instance, MAKEINTRESOURCEW(IDD_MAIN), nullptr, main_dialog_proc, 0);
+}
+
+INT_PTR CALLBACK main_dialog_proc(HWND dialog, UINT message, WPARAM wparam, LPARAM)
+{
+    switch (message) {
+    case WM_INITDIALOG:
+        return initialise(dialog);
+    case WM_COMMAND:
+        run_command(dialog, LOWORD(wparam), HIWORD(wparam));
+        return FALSE;
+    case WM_DROPFILES:
+        accept_dropped_files(dialog, reinterpret_cast<HDROP>(wparam));
+        return FALSE;
+    case WM_CLOSE:
+        DestroyWindow(dialog);
+        return FALSE;
+    case WM_DESTROY:
+        return on_destroy(dialog);
+    case WM_NCDESTROY:
+        forget_state(dialog);
+        return FALSE;
+    case WM_JOB_DONE:
+        handle_job_done(dialog);
+        return TRUE;
+    case WM_JOB_FAILED:
+        handle_job_failed(dialog, wparam);
+        return TRUE;
+    case WM_PROGRESS_BEGIN:
+    case WM_PROGRESS_END:
+    case WM_PROGRESS_STEP:
+        return on_progress(dialog, message, wparam);
+    default:
+        return FALSE;
+    }
+}
+
+MainDialog* main_dialog(HWND dialog)
+{
+    auto procedure = reinterpret_cast<DLGPROC>(GetWindowLongPtrW(dialog, DWLP_DLGPROC));
+    if (dialog == nullptr || procedure != main_dialog_proc)
+        return nullptr;
+    return reinterpret_cast<MainDialog*>(GetWindowLongPtrW(dialog, DWLP_USER));
+}
+
+void attach_taskbar_progress(HWND dialog, TaskbarProgress* progress)
+{
+    if (MainDialog* state = main_dialog(dialog))
+        state->progress = progress;
+}
+
+TaskbarProgress* taskbar_progress(HWND dialog)
+{
+    MainDialog* state = main_dialog(dialog);
+    return state != nullptr ? state->progress : nullptr;
+}
+
+void set_running_state(HWND dialog, bool enabled)
+{
+    const int inputs[] = {IDC_FILE_OPTION, IDC_TEXT_OPTION, IDC_PATH, IDC_TEXT, IDC_BROWSE};
+    for (int id : inputs)
+        EnableWindow(GetDlgItem(dialog, id), enabled);
+    for (const HashSlot* slot = SlotControls; slot->combo != 0; ++slot)
+        EnableWindow(GetDlgItem(dialog, slot->combo), enabled);
+    SetDlgItemTextW(dialog, IDC_START, enabled ? L"開始(&S)" : L"中断(&A)");
+    DragAcceptFiles(dialog, enabled);
+}

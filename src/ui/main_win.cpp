@@ -1,0 +1,36 @@
+// Entry point of Dravik.exe: the main dialog, the runtime locale, COM and the progress
+// display, then the message loop until the dialog is destroyed. No command line is read.
+#include <windows.h>
+
+#include "com/com_initializer_win.h"
+#include "text/text_encoding.h"
+#include "ui/main_dialog_win.h"
+#include "ui/resource.h"
+#include "ui/taskbar_progress_win.h"
+
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int)
+{
+    HWND dialog = create_main_dialog(instance);
+    if (dialog == nullptr)
+        return 0;
+    ShowWindow(dialog, SW_SHOWNORMAL);
+    UpdateWindow(dialog);
+    ensure_japanese_locale();
+
+    ComInitializer com(true);
+    TaskbarProgress* progress = new TaskbarProgress(dialog, GetDlgItem(dialog, IDC_PROGRESS));
+    attach_taskbar_progress(dialog, progress);
+
+    MSG message = {};
+    while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+        if (IsDialogMessageW(dialog, &message))
+            continue;
+        TranslateMessage(&message);
+        DispatchMessageW(&message);
+    }
+
+    // The window is gone by now, and with it every job that could use the progress display.
+    progress->release_taskbar();
+    delete progress;
+    return static_cast<int>(message.wParam);
+}

@@ -1,0 +1,61 @@
+// Progress of a run, shown at once in the dialog's progress bar and on the window's taskbar
+// button (ITaskbarList3).
+//
+// Contract:
+// - The bar's range is 0..10000: one unit is a ten-thousandth of the run's input.
+// - When the taskbar object cannot be created (no such interface, COM failure) every taskbar
+//   call is skipped and the bar carries progress alone.
+// - The job's thread writes total (set_total) before it posts WM_PROGRESS_BEGIN, and calls
+//   complete_progress at the end of a finished run; every other operation runs on the
+//   window's thread. The posted message orders the write of total before its reads.
+// - Between runs the bar is disabled at 0 and the taskbar button shows no progress.
+#pragma once
+
+#include <windows.h>
+
+#include <shobjidl.h>
+
+#include <cstdint>
+
+class TaskbarProgress {
+public:
+    static constexpr int bar_range = 10000;
+
+    // Creates the taskbar list object through ComInitializer::create_instance (COM must be
+    // initialised); sets the bar's range to 0..10000 and its position to 0.
+    TaskbarProgress(HWND window, HWND bar);
+    // Takes over taskbar (one reference, released here; null means none) instead of creating
+    // the taskbar object: for platforms without it and for tests.
+    TaskbarProgress(HWND window, HWND bar, ITaskbarList3* taskbar);
+    ~TaskbarProgress();
+    TaskbarProgress(const TaskbarProgress&) = delete;
+    TaskbarProgress& operator=(const TaskbarProgress&) = delete;
+
+    // WM_PROGRESS_BEGIN: bar enabled at 0, taskbar normal at 0 of total, done = 0.
+    void begin_progress();
+    // done = new_done; bar at done / total * 10000, truncated; taskbar at done of total.
+    void set_progress(uint64_t new_done);
+    // WM_PROGRESS_END: bar at 0 and disabled, taskbar at 0 of 0 and without progress.
+    void end_progress();
+    // End of a finished run (job's thread): bar full, taskbar at total of total, normal.
+    void complete_progress();
+    // Releases the taskbar interface; the bar goes on alone.
+    void release_taskbar();
+
+    bool has_taskbar() const { return taskbar_ != nullptr; }
+    uint64_t done() const { return done_; }
+    uint64_t total() const { return total_; }
+    void set_total(uint64_t total) { total_ = total; }
+
+    // Bar position for done of total: truncated toward zero, 0 for a total of 0.
+    static int bar_position(uint64_t done, uint64_t total);
+
+private:
+    void set_up_bar();
+
+    ITaskbarList3* taskbar_ = nullptr;
+    HWND window_;
+    HWND bar_;
+    uint64_t done_ = 0;
+    uint64_t total_ = 0;
+};
