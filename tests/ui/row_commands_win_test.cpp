@@ -1,0 +1,154 @@
+// The row commands through the dialog's buttons: copy, "↓" and verify.
+#include <atomic>
+#include <cstring>
+#include <thread>
+
+#include "dialog_fixture_win.h"
+#include "engine/job_protocol.h"
+#include "ui/row_commands_win.h"
+
+namespace {
+
+const wchar_t* const digest = L"A9993E364706816ABA3E25717850C26C9CD0D89D";
+const wchar_t* const copied = L"情報: クリップボードへのダイジェスト文字列のコピーを行いました。";
+const wchar_t* const copy_failed =
+    L"エラー: クリップボードへのダイジェスト文字列のコピーに失敗しました。";
+
+// The clipboard's Unicode text, or "<none>" when it holds none.
+std::wstring clipboard_text()
+{
+    std::wstring text = L"<none>";
+    for (int attempt = 0; attempt < 50 && !OpenClipboard(nullptr); ++attempt)
+        Sleep(20);
+    if (HANDLE data = GetClipboardData(CF_UNICODETEXT)) {
+        if (auto* characters = static_cast<const wchar_t*>(GlobalLock(data))) {
+            text = characters;
+            GlobalUnlock(data);
+        }
+    }
+    CloseClipboard();
+    return text;
+}
+
+void put_clipboard_text(const wchar_t* text)
+{
+    ASSERT_TRUE(OpenClipboard(nullptr));
+    EmptyClipboard();
+    size_t bytes = (wcslen(text) + 1) * sizeof(wchar_t);
+    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, bytes);
+    memcpy(GlobalLock(block), text, bytes);
+    GlobalUnlock(block);
+    SetClipboardData(CF_UNICODETEXT, block);
+    CloseClipboard();
+}
+
+void press(HWND dialog, int id)
+{
+    SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
+}
+
+TEST_F(MainDialogTest, CopyPutsEachRowsResultOnTheClipboard)
+{
+    for (const HashSlot* slot = SlotControls; slot->combo != 0; ++slot) {
+        std::wstring text = std::wstring(digest) + std::to_wstring(slot->result);
+        set_item_text(dialog_, slot->result, text);
+        set_item_text(dialog_, 1082, L"");
+        press(dialog_, slot->copy_button);
+        EXPECT_EQ(clipboard_text(), text) << "row of " << slot->result;
+        EXPECT_EQ(item_text(dialog_, 1082), copied);
+    }
+}
+
+TEST_F(MainDialogTest, CopyOfAnEmptyResultPutsAnEmptyText)
+{
+    put_clipboard_text(L"left over");
+    EXPECT_EQ(copy_row_text(dialog_, SlotControls[0].result), 0);
+    EXPECT_EQ(clipboard_text(), L"");
+    EXPECT_EQ(item_text(dialog_, 1082), copied);
+}
+
+TEST_F(MainDialogTest, CopyFailsWhileAnotherThreadHoldsTheClipboard)
+{
+    put_clipboard_text(L"theirs");
+    set_item_text(dialog_, SlotControls[1].result, digest);
+    std::atomic<int> phase{0};
+    std::thread holder([&] {
+        HWND owner =
+            CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr);
+        bool opened = OpenClipboard(owner) != FALSE;
+        phase = opened ? 1 : -1;
+        for (int i = 0; i < 500 && phase != 2; ++i)
+            Sleep(10);
+        if (opened)
+            CloseClipboard();
+        DestroyWindow(owner);
+    });
+    for (int i = 0; i < 500 && phase == 0; ++i)
+        Sleep(10);
+    ASSERT_EQ(phase, 1) << "the other thread could not open the clipboard";
+    int result = copy_row_text(dialog_, SlotControls[1].result);
+    phase = 2;
+    holder.join();
+    EXPECT_EQ(result, 1);
+    EXPECT_EQ(item_text(dialog_, 1082), copy_failed);
+    EXPECT_EQ(clipboard_text(), L"theirs");
+}
+
+TEST_F(MainDialogTest, DownArrowCopiesIntoTheSameRowsVerifyField)
+{
+    for (const HashSlot* slot = SlotControls; slot->combo != 0; ++slot)
+        set_item_text(dialog_, slot->result, std::to_wstring(slot->result));
+    set_item_text(dialog_, 1082, L"unchanged");
+    press(dialog_, 1045);
+    EXPECT_EQ(item_text(dialog_, 1044), L"1042") << "row 4's verify field is 1044";
+    EXPECT_EQ(item_text(dialog_, 1043), L"コピー");
+    for (int other : {1013, 1023, 1033})
+        EXPECT_EQ(item_text(dialog_, other), L"");
+    press(dialog_, 1015);
+    EXPECT_EQ(item_text(dialog_, 1013), L"1012");
+    EXPECT_EQ(item_text(dialog_, 1082), L"unchanged") << "\"↓\" reports nothing";
+}
+
+TEST_F(MainDialogTest, VerifyReportsMatchMismatchAndNothingToVerify)
+{
+    const HashSlot& row = SlotControls[3];
+    struct Case {
+        const wchar_t* result;
+        const wchar_t* verify;
+        int expected;
+        const wchar_t* status;
+    } cases[] = {
+        {L"", L"", -1, L"警告: 検証対象のダイジェストがありません。"},
+        {digest, L"", -1, L"警告: 検証対象のダイジェストがありません。"},
+        {L"", digest, -1, L"警告: 検証対象のダイジェストがありません。"},
+        {digest, L"a9993e364706816aba3e25717850c26c9cd0d89d", 0,
+         L"情報: ダイジェスト文字列は一致しています。"},
+        {digest, L"A9993E364706816ABA3E25717850C26C9CD0D89E", 1,
+         L"エラー: ダイジェスト文字列が一致しません。"},
+        {digest, L"A9993E364706816ABA3E25717850C26C9CD0D89D\r\n", 1,
+         L"エラー: ダイジェスト文字列が一致しません。"},
+        {digest, L" A9993E364706816ABA3E25717850C26C9CD0D89D", 1,
+         L"エラー: ダイジェスト文字列が一致しません。"},
+    };
+    for (const Case& c : cases) {
+        set_item_text(dialog_, row.result, c.result);
+        set_item_text(dialog_, row.verify, c.verify);
+        EXPECT_EQ(compare_row_texts(dialog_, row.result, row.verify), c.expected) << c.verify;
+        EXPECT_EQ(item_text(dialog_, 1082), c.status) << c.verify;
+    }
+}
+
+TEST_F(MainDialogTest, DownArrowThenVerifyMatchesOnEveryRow)
+{
+    for (const HashSlot* slot = SlotControls; slot->combo != 0; ++slot) {
+        set_item_text(dialog_, slot->result, digest);
+        set_item_text(dialog_, 1082, L"");
+        press(dialog_, slot->down_button);
+        press(dialog_, slot->verify_button);
+        EXPECT_EQ(item_text(dialog_, 1082), L"情報: ダイジェスト文字列は一致しています。")
+            << slot->verify_button;
+    }
+}
+
+} // namespace
