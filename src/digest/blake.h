@@ -1,6 +1,6 @@
-// BLAKE, the final-round SHA-3 candidate (the designers' document, version 1.3), with the salt fixed at
-// zero: BLAKE-256 and BLAKE-224 on 32-bit words and 64-byte blocks (14 rounds), BLAKE-512 and
-// BLAKE-384 on 64-bit words and 128-byte blocks (16 rounds).
+// BLAKE, the final-round SHA-3 candidate (the designers' document, version 1.3), with the salt
+// fixed at zero: BLAKE-256 and BLAKE-224 on 32-bit words and 64-byte blocks (14 rounds),
+// BLAKE-512 and BLAKE-384 on 64-bit words and 128-byte blocks (16 rounds).
 //
 // They use BlockHash's shared update, padding and big-endian length field. What is BLAKE's own:
 // the counter t of message bits that enters every compression, and the padding's marker bit
