@@ -23,15 +23,16 @@ ITaskbarList3* create_taskbar_list()
 
 } // namespace
 
-TaskbarProgress::TaskbarProgress(HWND window, HWND bar)
-    : taskbar_(create_taskbar_list()), window_(window), bar_(bar)
+TaskbarProgress::TaskbarProgress(HWND window, HWND bar) : window_(window), bar_(bar)
 {
+    taskbar_.assign(create_taskbar_list());
     set_up_bar();
 }
 
 TaskbarProgress::TaskbarProgress(HWND window, HWND bar, ITaskbarList3* taskbar)
-    : taskbar_(taskbar), window_(window), bar_(bar)
+    : window_(window), bar_(bar)
 {
+    taskbar_.assign(taskbar);
     set_up_bar();
 }
 
@@ -48,10 +49,7 @@ void TaskbarProgress::set_up_bar()
 
 void TaskbarProgress::release_taskbar()
 {
-    if (taskbar_ != nullptr) {
-        taskbar_->Release();
-        taskbar_ = nullptr;
-    }
+    taskbar_.reset();
 }
 
 int TaskbarProgress::bar_position(uint64_t done, uint64_t total)
@@ -65,7 +63,7 @@ void TaskbarProgress::begin_progress()
 {
     EnableWindow(bar_, TRUE);
     SendMessageW(bar_, PBM_SETPOS, 0, 0);
-    if (taskbar_ != nullptr) {
+    if (!taskbar_.empty()) {
         taskbar_->SetProgressState(window_, TBPF_NORMAL);
         taskbar_->SetProgressValue(window_, 0, total_);
     }
@@ -76,7 +74,7 @@ void TaskbarProgress::set_progress(uint64_t new_done)
 {
     done_ = new_done;
     SendMessageW(bar_, PBM_SETPOS, bar_position(done_, total_), 0);
-    if (taskbar_ != nullptr)
+    if (!taskbar_.empty())
         taskbar_->SetProgressValue(window_, done_, total_);
 }
 
@@ -84,7 +82,7 @@ void TaskbarProgress::end_progress()
 {
     SendMessageW(bar_, PBM_SETPOS, 0, 0);
     EnableWindow(bar_, FALSE);
-    if (taskbar_ != nullptr) {
+    if (!taskbar_.empty()) {
         taskbar_->SetProgressValue(window_, 0, 0);
         taskbar_->SetProgressState(window_, TBPF_NOPROGRESS);
     }
@@ -94,7 +92,7 @@ void TaskbarProgress::end_progress()
 void TaskbarProgress::complete_progress()
 {
     SendMessageW(bar_, PBM_SETPOS, bar_range, 0);
-    if (taskbar_ != nullptr) {
+    if (!taskbar_.empty()) {
         taskbar_->SetProgressValue(window_, total_, total_);
         taskbar_->SetProgressState(window_, TBPF_NORMAL);
     }

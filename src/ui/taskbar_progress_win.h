@@ -17,6 +17,8 @@
 
 #include <cstdint>
 
+#include "engine/interface_ptr.h"
+
 class TaskbarProgress {
 public:
     static constexpr int bar_range = 10000;
@@ -42,7 +44,7 @@ public:
     // Releases the taskbar interface; the bar goes on alone.
     void release_taskbar();
 
-    bool has_taskbar() const { return taskbar_ != nullptr; }
+    bool has_taskbar() const { return !taskbar_.empty(); }
     uint64_t done() const { return done_; }
     uint64_t total() const { return total_; }
     void set_total(uint64_t total) { total_ = total; }
@@ -53,7 +55,7 @@ public:
 private:
     void set_up_bar();
 
-    ITaskbarList3* taskbar_ = nullptr;
+    interface_ptr<ITaskbarList3> taskbar_; // empty when the taskbar object is not there
     HWND window_;
     HWND bar_;
     uint64_t done_ = 0;
