@@ -1,0 +1,35 @@
+// The feature probe and its limit, which the variant tests rely on to reach every path.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "digest/cpu_features.h"
+
+TEST(CpuFeatures, LimitMasksTheDetectedSetAndLiftsAgain)
+{
+    const uint32_t detected = cpu_features_detected();
+    limit_cpu_features(0);
+    EXPECT_EQ(cpu_features(), 0u);
+    limit_cpu_features(cpu_sse2);
+    EXPECT_EQ(cpu_features(), detected & cpu_sse2);
+    limit_cpu_features(cpu_all_features);
+    EXPECT_EQ(cpu_features(), detected);
+}
+
+TEST(CpuFeatures, ImpliedFeaturesAreConsistent)
+{
+    const uint32_t f = cpu_features_detected();
+#if defined(__x86_64__)
+    EXPECT_TRUE(f & cpu_sse2) << "every x86-64 processor has SSE2";
+#endif
+    if (f & cpu_avx2) {
+        EXPECT_TRUE(f & cpu_avx) << "AVX2 only with the OS's AVX state";
+    }
+    std::printf("detected: %s\n", cpu_feature_names(f));
+}
+
+TEST(CpuFeatures, NamesForOutput)
+{
+    EXPECT_EQ(std::string(cpu_feature_names(0)), "portable");
+    EXPECT_EQ(std::string(cpu_feature_names(cpu_sse2 | cpu_sha)), "sse2 sha");
+}
