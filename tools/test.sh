@@ -44,7 +44,6 @@ for preset in host host32 win64; do
   [ "$bad" -eq 0 ] || failed_steps+=("test $preset")
 done
 
-DRAVIK_WINEPREFIX="$root/build/wineprefix" WINEPREFIX="$root/build/wineprefix" /usr/lib/wine/wineserver -k >/dev/null 2>&1 || true
 
 echo
 echo "== summary ($(( $(date +%s) - start )) s): builds host host32 win64 win32; tests of host host32 win64"
