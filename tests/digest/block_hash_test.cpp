@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "digest/block_hash.h"
+#include "support/variants.h"
 #include "support/vectors.h"
 
 namespace {
@@ -14,15 +15,17 @@ namespace {
 // Three blocks of the largest block size (SHA3-224's 144-byte rate) and a few bytes more.
 const size_t three_blocks = 3 * 144 + 7;
 
-class EveryAlgorithm : public ::testing::TestWithParam<AlgorithmId> {
+// At every processor feature level: the objects a test makes all use the test's level.
+class EveryAlgorithm : public VariantTest {
 protected:
     void SetUp() override
     {
-        algorithm_.reset(create_algorithm(GetParam()));
+        VariantTest::SetUp();
+        algorithm_.reset(create_algorithm(id()));
         if (!algorithm_)
-            GTEST_SKIP() << algorithm_name(GetParam()) << " is not built";
+            GTEST_SKIP() << algorithm_name(id()) << " is not built";
         message_ = pattern_message(three_blocks);
-        expected_ = one_shot_hex(GetParam(), message_.data(), message_.size());
+        expected_ = one_shot_hex(id(), message_.data(), message_.size());
     }
 
     std::unique_ptr<HashAlgorithm> algorithm_;
@@ -56,9 +59,9 @@ TEST_P(EveryAlgorithm, ZeroLengthUpdatesWithNullChangeNothing)
     algorithm_->update(nullptr, 0);
     EXPECT_EQ(finish_hex(*algorithm_), expected_);
 
-    std::unique_ptr<HashAlgorithm> empty(create_algorithm(GetParam()));
+    std::unique_ptr<HashAlgorithm> empty(create_algorithm(id()));
     empty->update(nullptr, 0);
-    EXPECT_EQ(finish_hex(*empty), one_shot_hex(GetParam(), nullptr, 0));
+    EXPECT_EQ(finish_hex(*empty), one_shot_hex(id(), nullptr, 0));
 }
 
 TEST_P(EveryAlgorithm, MisalignedInput)
@@ -103,10 +106,8 @@ TEST_P(EveryAlgorithm, DigestTextIsStableAndLowerCaseMatches)
     EXPECT_EQ(std::wcslen(upper), 2 * algorithm_->digest_size());
 }
 
-INSTANTIATE_TEST_SUITE_P(Catalogue, EveryAlgorithm, ::testing::Range<AlgorithmId>(1, 24),
-                         [](const ::testing::TestParamInfo<AlgorithmId>& info) {
-                             return algorithm_name(info.param);
-                         });
+INSTANTIATE_TEST_SUITE_P(Catalogue, EveryAlgorithm, ::testing::ValuesIn(every_variant()),
+                         variant_test_name);
 
 // A digest of fixed bytes 00 01 .. n-1 xor 0xA5, to check digest_text alone.
 class FixedDigest : public HashAlgorithm {
