@@ -1,0 +1,213 @@
+#include "engine/hash_job_win.h"
+
+#include <new>
+
+#include "digest/catalogue.h"
+#include "ui/main_dialog_win.h"
+#include "ui/taskbar_progress_win.h"
+
+namespace {
+
+// A combo box text is read to at most 63 characters; every catalogue name is far shorter.
+const int algorithm_name_size = 64;
+
+void update_digest(HashAlgorithm* digest, const uint8_t* data, uint32_t length)
+{
+    digest->update(data, length);
+}
+
+InputSource* open_window_input(HWND window)
+{
+    return new InputSource(window);
+}
+
+} // namespace
+
+ChunkItem::ChunkItem(HashAlgorithm* digest, const uint8_t* data, uint32_t length)
+    : call_(update_digest), digest_(digest), data_(data), length_(length)
+{
+}
+
+int32_t ChunkItem::run()
+{
+    call_(digest_, data_, length_);
+    return 0;
+}
+
+void ChunkItem::notify(uint32_t) {}
+
+HashJob::HashJob(HWND window) : HashJob(window, open_window_input) {}
+
+HashJob::HashJob(HWND window, SourceOpener open_source)
+    : window_(window), open_source_(open_source)
+{
+}
+
+HashJob::~HashJob()
+{
+    request_stop();
+    wait_serving_messages();
+    stop(); // the thread has ended: this only joins it and closes its handle
+    read_buffer_.reset();
+    for (smart_ptr<HashAlgorithm>& slot : slots_)
+        slot.reset();
+    source_.reset();
+    pool_.reset();
+}
+
+// The job's thread calls into the window's controls with messages that this thread must
+// serve (prepare reads and clears the rows, InputSource reads the input panel, the end of a
+// run sets the bar and the result fields). A plain join here would wait for a thread that
+// waits for us. So the stop signal goes up first, and the wait serves every message sent to
+// this thread until the job's thread has ended; its posted notifications stay queued, in
+// their order, for the message loop. Thread::stop then finds the thread gone and joins at once.
+void HashJob::wait_serving_messages()
+{
+    HANDLE thread = native_handle();
+    if (thread == nullptr || GetCurrentThreadId() == thread_id())
+        return;
+    for (;;) {
+        MSG message;
+        // Serves what is already waiting: the wait below wakes only for messages sent later.
+        PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+        const DWORD woke = MsgWaitForMultipleObjectsEx(1, &thread, INFINITE, QS_SENDMESSAGE,
+                                                       MWMO_INPUTAVAILABLE);
+        if (woke != WAIT_OBJECT_0 + 1)
+            return; // the thread ended (or the wait failed: stop's join decides then)
+    }
+}
+
+uint32_t HashJob::worker_count(uint32_t processors, int32_t chosen_rows)
+{
+    uint32_t count = processors == 0 ? 1 : processors;
+    if (chosen_rows >= 0 && static_cast<uint32_t>(chosen_rows) < count)
+        count = static_cast<uint32_t>(chosen_rows);
+    return count == 0 ? 1 : count;
+}
+
+int32_t HashJob::run()
+{
+    ResultCode code;
+    try {
+        code = prepare();
+    } catch (const std::bad_alloc&) {
+        code = ResultCode::WorkAreaFailed; // the buffer or the pool could not be had
+    }
+    if (code != ResultCode::Ok) {
+        release_resources();
+        post(WM_JOB_FAILED, static_cast<WPARAM>(code));
+        return 0;
+    }
+    // The total goes in before the message that makes the window read it.
+    if (TaskbarProgress* progress = taskbar_progress(window_))
+        progress->set_total(source_->total());
+    post(WM_PROGRESS_BEGIN);
+
+    bool input_complete = true;
+    if (should_continue() != 0) {
+        try {
+            input_complete = read_and_digest();
+        } catch (const std::bad_alloc&) {
+            input_complete = false; // a chunk's items could not be made: the digests are short
+        }
+    }
+    pool_->wait_idle(INFINITE); // the last chunk's items have run
+    if (should_continue() != 0) {
+        if (input_complete)
+            report_digests();
+        else
+            post(WM_JOB_FAILED, static_cast<WPARAM>(ResultCode::Failed));
+    }
+    release_resources();
+    post(WM_PROGRESS_END);
+    return 0;
+}
+
+ResultCode HashJob::prepare()
+{
+    SYSTEM_INFO system = {};
+    GetSystemInfo(&system);
+
+    int32_t chosen = 0;
+    for (int row = 0; row < slot_count && SlotControls[row].combo != 0; ++row) {
+        const HashSlot& slot = SlotControls[row];
+        SetDlgItemTextW(window_, slot.result, L"");
+        wchar_t name[algorithm_name_size] = {};
+        GetDlgItemTextW(window_, slot.combo, name, algorithm_name_size);
+        slots_[row].assign(create_algorithm(algorithm_id_from_name(name)));
+        chosen += slots_[row].empty() ? 0 : 1;
+    }
+    if (chosen == 0)
+        return ResultCode::NoAlgorithm;
+
+    source_.assign(open_source_(window_));
+    if (source_.empty() || !source_->has_data())
+        return ResultCode::NoInputData;
+
+    read_buffer_.assign_array(READ_BUFFER_SIZE);
+    pool_.assign(new WorkerPool(worker_count(system.dwNumberOfProcessors, chosen)));
+    return pool_->start() == 0 ? ResultCode::WorkAreaFailed : ResultCode::Ok;
+}
+
+// The reader fills one half of the buffer while the workers digest the other; the wait for
+// the pool after each read is the only barrier, and it comes before the half that the workers
+// were reading is handed out again.
+bool HashJob::read_and_digest()
+{
+    uint8_t* chunk = read_buffer_.get();
+    uint32_t previous = 0;
+    for (;;) {
+        const uint32_t length = source_->read_chunk(chunk);
+        if (source_->failed())
+            return false;
+        if (length == 0)
+            return true;
+        pool_->wait_idle(INFINITE);
+        post(WM_PROGRESS_STEP, previous);
+        for (smart_ptr<HashAlgorithm>& slot : slots_) {
+            if (!slot.empty())
+                pool_->post(new ChunkItem(slot.get(), chunk, length));
+        }
+        const int32_t next = read_buffer_.index() + CHUNK_SIZE;
+        read_buffer_.set_index(next == READ_BUFFER_SIZE ? 0 : next);
+        chunk = read_buffer_.get();
+        previous = length;
+        if (should_continue() == 0)
+            return true;
+    }
+}
+
+// Each call into the window below waits for the window's thread, which may be aborting the
+// run meanwhile: the stop signal is looked at again before every digest is written, so that
+// an aborted run shows no digest it had not written before the abort.
+void HashJob::report_digests()
+{
+    if (TaskbarProgress* progress = taskbar_progress(window_))
+        progress->complete_progress();
+    wchar_t text[HashAlgorithm::max_digest_text] = {};
+    for (int row = 0; row < slot_count; ++row) {
+        if (slots_[row].empty())
+            continue;
+        slots_[row]->finish();
+        slots_[row]->digest_text(text, false);
+        if (should_continue() == 0)
+            return;
+        SetDlgItemTextW(window_, SlotControls[row].result, text);
+    }
+    if (should_continue() != 0)
+        post(WM_JOB_DONE);
+}
+
+void HashJob::release_resources()
+{
+    pool_.reset(); // stops and joins the workers first: nothing reads the buffer after this
+    source_.reset();
+    read_buffer_.reset();
+    for (smart_ptr<HashAlgorithm>& slot : slots_)
+        slot.reset();
+}
+
+void HashJob::post(uint32_t message, WPARAM wparam)
+{
+    PostMessageW(window_, message, wparam, 0);
+}

@@ -1,0 +1,91 @@
+// HashJob: one digest run over one input on a thread of its own, for the main dialog. It reads
+// the four algorithm rows, makes one digest object per chosen row, reads the input in 2 MiB
+// chunks into the two halves of a 4 MiB buffer in turn and has a worker pool feed every chunk
+// to all digest objects at once, so that reading the next chunk overlaps digesting this one.
+// At the end it writes each row's digest, upper-case hexadecimal, into the row's result field.
+//
+// Contract:
+// - The window's thread constructs the job, calls start once and deletes the job; the body
+//   never calls start or stop. Deleting a running job is the abort: it raises the stop signal
+//   and returns once the job's thread has ended, serving meanwhile the messages that the job's
+//   thread sends to the deleting thread's windows. Delete it from the window's thread (or one
+//   that serves that window's sent messages); never on the job's own thread.
+// - Posted to the window, in this order: prepare failed: WM_JOB_FAILED (13, 14 or 15) and
+//   nothing else. Otherwise WM_PROGRESS_BEGIN; one WM_PROGRESS_STEP per non-empty read,
+//   carrying the size of the chunk before it (0 for the first read); then WM_JOB_DONE when
+//   every row got its digest, or WM_JOB_FAILED with 6 when the input could not be read
+//   completely, or neither after an abort; last WM_PROGRESS_END.
+// - A run that was aborted or whose input failed writes no digest: the result fields stay as
+//   prepare cleared them.
+// - The window's TaskbarProgress, when the window has one, receives the input's total before
+//   WM_PROGRESS_BEGIN and is completed (bar full) on the job's thread before the digests are
+//   written.
+// - Workers: min(processors, chosen rows), at least one.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+
+#include "concurrency/thread_win.h"
+#include "concurrency/worker_pool_win.h"
+#include "digest/hash_algorithm.h"
+#include "engine/input_source_win.h"
+#include "engine/job_protocol.h"
+#include "engine/smart_ptr.h"
+
+// One digest object's update over one chunk of the read buffer; the pool runs it once on a
+// worker and deletes it. The chunk is read in place, never copied.
+class ChunkItem : public WorkItem {
+public:
+    using Call = void (*)(HashAlgorithm* digest, const uint8_t* data, uint32_t length);
+
+    ChunkItem(HashAlgorithm* digest, const uint8_t* data, uint32_t length);
+
+    int32_t run() override;
+    void notify(uint32_t code) override;
+
+private:
+    Call call_;
+    HashAlgorithm* digest_;
+    const uint8_t* data_;
+    uint32_t length_;
+};
+
+class HashJob : public Thread {
+public:
+    static constexpr int32_t READ_BUFFER_SIZE = 4194304;
+    static constexpr int32_t CHUNK_SIZE = 2097152;
+
+    // How a run's input is opened; the window constructor uses new InputSource(window).
+    // Another opener stands in for the input panel (a test's source that fails to read).
+    using SourceOpener = InputSource* (*)(HWND window);
+
+    explicit HashJob(HWND window);
+    HashJob(HWND window, SourceOpener open_source);
+    ~HashJob() override;
+
+    // The thread body: prepare, then read and digest, then report (see the contract).
+    int32_t run() override;
+
+    // Threads of the pool for this many processors (0 counts as 1) and chosen rows.
+    static uint32_t worker_count(uint32_t processors, int32_t chosen_rows);
+
+private:
+    ResultCode prepare();
+    // Reads the whole input through the pool; false when a read failed or came up short.
+    bool read_and_digest();
+    // Completes the progress display and writes the digests; stops early on an abort.
+    void report_digests();
+    void release_resources();
+    // Waits for the thread while serving the messages that it sends to this thread.
+    void wait_serving_messages();
+    void post(uint32_t message, WPARAM wparam = 0);
+
+    HWND window_;
+    smart_ptr<WorkerPool> pool_;
+    smart_ptr<InputSource> source_;
+    smart_ptr<HashAlgorithm> slots_[slot_count];
+    smart_ptr<uint8_t> read_buffer_;
+    SourceOpener open_source_;
+};
