@@ -3,6 +3,8 @@
 #include <cstring>
 
 #include "digest/bytes.h"
+#include "digest/cpu_features.h"
+#include "digest/sha3_variants.h"
 
 namespace {
 
@@ -44,11 +46,26 @@ const uint8_t suffix_byte = 0x06;
 const uint8_t final_byte = 0x80;
 const uint8_t suffix_and_final_byte = 0x86;
 
+using Permutation = void (*)(uint64_t lanes[25]);
+
+Permutation pick_permutation(uint32_t features)
+{
+#if defined(__x86_64__)
+    if (features & cpu_sse2)
+        return keccak_f1600_x64;
+#elif defined(__i386__)
+    if (features & cpu_sse2)
+        return keccak_f1600_sse2;
+#endif
+    (void)features;
+    return Sha3::keccak_f1600;
+}
+
 } // namespace
 
 Sha3::Sha3(uint32_t digest_size)
     : BlockHash(lanes_, digest_size, block_, 200 - 2 * digest_size),
-      lane_count_((200 - 2 * digest_size + 7) / 8)
+      lane_count_((200 - 2 * digest_size + 7) / 8), permute_(pick_permutation(cpu_features()))
 {
     reset_state(nullptr);
     std::memset(lanes_, 0, sizeof lanes_);
@@ -67,7 +84,7 @@ void Sha3::transform()
 {
     for (uint32_t i = 0; i < lane_count_; ++i)
         lanes_[i] ^= load_le64(buffer_ + 8 * i);
-    keccak_f1600(lanes_);
+    permute_(lanes_);
 }
 
 // Whatever the buffer holds (always below the rate), the last update fills the block exactly,
@@ -95,7 +112,7 @@ void Sha3::get_digest(uint8_t* out)
             out[i] = uint8_t(work[i / 8] >> (8 * (i % 8)));
         if (n == remaining)
             return;
-        keccak_f1600(work);
+        permute_(work);
         out += n;
         remaining -= n;
     }

@@ -8,6 +8,10 @@
 //
 // This is SHA-3, not the Keccak submission (suffix 01 instead of none): Keccak-256 digests
 // differ from SHA3-256 ones for every message.
+//
+// The constructor picks the permutation once from cpu_features(): an accelerated variant
+// (sha3_variants.h) where the processor has what it needs, else keccak_f1600; both give the
+// same lanes, and the object keeps its choice until it is destroyed.
 #pragma once
 
 #include "digest/block_hash.h"
@@ -30,6 +34,7 @@ private:
     uint64_t lanes_[25]; // byte i of the FIPS 202 state is byte i % 8 of lane i / 8
     uint8_t block_[200]; // only the first block_size_ bytes (the rate) are used
     uint32_t lane_count_; // lanes per block
+    void (*permute_)(uint64_t lanes[25]); // keccak_f1600 or a variant of it
 };
 
 // The four catalogue entries: nothing but the fixed digest size.
