@@ -2,8 +2,10 @@
 
 #include <cstring>
 
+#include "digest/blake2_variants.h"
 #include "digest/blake_tables.h"
 #include "digest/bytes.h"
+#include "digest/cpu_features.h"
 
 // The message words and the digest are little-endian in BLAKE2; every target of this program
 // is a little-endian x86, so blocks and chaining values are copied without conversion.
@@ -92,11 +94,44 @@ void fill_parameter_block(uint8_t* block, uint32_t size, uint32_t digest_size)
 
 } // namespace
 
+void blake2s_compress_portable(uint32_t h[8], const uint8_t* block, uint32_t t0, uint32_t t1, bool last)
+{
+    blake2_compress<Blake2sWords>(h, block, t0, t1, last);
+}
+
+void blake2b_compress_portable(uint64_t h[8], const uint8_t* block, uint64_t t0, uint64_t t1, bool last)
+{
+    blake2_compress<Blake2bWords>(h, block, t0, t1, last);
+}
+
+namespace {
+
+using Compress2s = void (*)(uint32_t*, const uint8_t*, uint32_t, uint32_t, bool);
+using Compress2b = void (*)(uint64_t*, const uint8_t*, uint64_t, uint64_t, bool);
+
+Compress2s pick_blake2s(uint32_t features)
+{
+    if (features & cpu_ssse3)
+        return blake2s_compress_ssse3;
+    return blake2s_compress_portable;
+}
+
+Compress2b pick_blake2b(uint32_t features)
+{
+    if (features & cpu_avx2)
+        return blake2b_compress_avx2;
+    if (features & cpu_ssse3)
+        return blake2b_compress_ssse3;
+    return blake2b_compress_portable;
+}
+
+} // namespace
+
 // ---- BLAKE2s ----
 
 Blake2s::Blake2s(uint32_t digest_size)
     : BlockHash(chain_, digest_size, block_, sizeof block_), byte_counter_(0), finishing_(0),
-      last_block_(0)
+      last_block_(0), compress_(pick_blake2s(cpu_features()))
 {
     reset();
 }
@@ -133,15 +168,15 @@ void Blake2s::transform()
 {
     if (!finishing_)
         byte_counter_ += sizeof block_;
-    blake2_compress<Blake2sWords>(chain_, block_, uint32_t(byte_counter_),
-                                  uint32_t(byte_counter_ >> 32), last_block_ != 0);
+    compress_(chain_, block_, uint32_t(byte_counter_), uint32_t(byte_counter_ >> 32),
+              last_block_ != 0);
 }
 
 // ---- BLAKE2b ----
 
 Blake2b::Blake2b(uint32_t digest_size)
     : BlockHash(chain_, digest_size, block_, sizeof block_), byte_counter_(0), finishing_(0),
-      last_block_(0)
+      last_block_(0), compress_(pick_blake2b(cpu_features()))
 {
     reset();
 }
@@ -176,5 +211,5 @@ void Blake2b::transform()
 {
     if (!finishing_)
         byte_counter_ += sizeof block_;
-    blake2_compress<Blake2bWords>(chain_, block_, byte_counter_, 0, last_block_ != 0);
+    compress_(chain_, block_, byte_counter_, 0, last_block_ != 0);
 }

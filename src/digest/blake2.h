@@ -7,6 +7,10 @@
 // arrives (buffered_ may equal block_size_ between calls) and finish compresses it. The length
 // padding of BlockHash is not used: finish zero-fills the block and the counter tells the
 // message length in bytes.
+//
+// The constructor picks the compression once from cpu_features(): an accelerated variant
+// (blake2_variants.h) where the processor has what it needs, else the portable one; both give
+// the same chaining values, and the object keeps its choice until it is destroyed.
 #pragma once
 
 #include "digest/block_hash.h"
@@ -29,6 +33,7 @@ private:
     uint64_t byte_counter_; // t: message bytes compressed so far, the current block included
     uint8_t finishing_;     // set by finish: the last compression does not advance the counter
     uint8_t last_block_;    // f0 = all ones in the next compression
+    void (*compress_)(uint32_t h[8], const uint8_t* block, uint32_t t0, uint32_t t1, bool last);
 };
 
 class Blake2b : public BlockHash {
@@ -50,6 +55,7 @@ private:
     uint64_t byte_counter_;
     uint8_t finishing_;
     uint8_t last_block_;
+    void (*compress_)(uint64_t h[8], const uint8_t* block, uint64_t t0, uint64_t t1, bool last);
 };
 
 // The catalogue's entries "BLAKE2s_256" and "BLAKE2b_512".

@@ -1,27 +1,25 @@
-// The accelerated variants of SHA-3, BLAKE, BLAKE2, SM3 and Whirlpool against the portable path:
-// every feature level this processor offers (each level picks a different variant where one
-// exists) on random messages of every length up to three blocks and on long ones fed in random
-// pieces, plus the permutations and compressions compared directly on random inputs.
+// The accelerated variants of SHA-3, BLAKE, BLAKE2, SM3 and Whirlpool against the portable path
+// through the catalogue: every feature level this processor offers (each level picks a
+// different variant where one exists) on random messages of every length up to three blocks
+// and on long ones fed in random pieces. accelerated_blocks_test.cpp compares the block
+// functions themselves.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstdio>
-#include <cstring>
 #include <memory>
 
 #include "digest/cpu_features.h"
-#include "digest/sha3.h"
-#include "digest/sha3_variants.h"
 #include "support/vectors.h"
 
 namespace {
 
 const wchar_t* const algorithms[] = {
-    L"SHA3_224", L"SHA3_256", L"SHA3_384", L"SHA3_512",
+    L"SHA3_224", L"SHA3_256", L"SHA3_384", L"SHA3_512", L"BLAKE2s_256", L"BLAKE2b_512",
 };
 
 // The feature sets to run: the detected set and each lower level of it, down to SSE2 alone.
-std::vector<uint32_t> feature_levels()
+std::vector<uint32_t> levels_to_run()
 {
     const uint32_t d = cpu_features_detected();
     const uint32_t masks[] = {cpu_all_features,
@@ -70,7 +68,7 @@ std::string digest_in_pieces(HashAlgorithm& a, const std::vector<uint8_t>& m, Xo
 
 TEST(AcceleratedVariants, AgreeWithThePortablePathAtEveryFeatureLevel)
 {
-    const std::vector<uint32_t> levels = feature_levels();
+    const std::vector<uint32_t> levels = levels_to_run();
     if (levels.empty())
         GTEST_SKIP() << "no SIMD features here: only the portable path exists";
     for (uint32_t level : levels)
@@ -96,33 +94,6 @@ TEST(AcceleratedVariants, AgreeWithThePortablePathAtEveryFeatureLevel)
                     << narrow(name) << " " << cpu_feature_names(level) << ", " << length << " bytes";
             }
         }
-    }
-}
-
-void random_lanes(Xorshift32& r, uint64_t lanes[25])
-{
-    for (int i = 0; i < 25; ++i)
-        lanes[i] = uint64_t(r.next()) << 32 | r.next();
-}
-
-TEST(AcceleratedVariants, KeccakPermutationsMatchTheReference)
-{
-    Xorshift32 r(1600);
-    for (int trial = 0; trial < 50; ++trial) {
-        uint64_t reference[25], variant[25];
-        random_lanes(r, reference);
-        std::memcpy(variant, reference, sizeof variant);
-        Sha3::keccak_f1600(reference);
-#if defined(__x86_64__)
-        keccak_f1600_x64(variant);
-#elif defined(__i386__)
-        if (!(cpu_features_detected() & cpu_sse2))
-            GTEST_SKIP() << "no SSE2";
-        keccak_f1600_sse2(variant);
-#else
-        GTEST_SKIP() << "no variant for this processor";
-#endif
-        ASSERT_EQ(std::memcmp(reference, variant, sizeof variant), 0) << "trial " << trial;
     }
 }
 
