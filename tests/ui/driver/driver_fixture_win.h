@@ -1,0 +1,64 @@
+// The end-to-end tests' fixture: a fresh Dravik.exe per test, worked through RemoteDialog,
+// and the input files the runs digest (made once per test program in a temporary folder).
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "remote_dialog_win.h"
+
+// Status texts exactly as the window shows them ("%s: %s" of title and message).
+extern const wchar_t* const status_completed;
+extern const wchar_t* const status_aborted;
+extern const wchar_t* const status_no_input;
+extern const wchar_t* const status_no_algorithm;
+extern const wchar_t* const status_match;
+extern const wchar_t* const status_mismatch;
+extern const wchar_t* const status_nothing_to_verify;
+extern const wchar_t* const status_copied;
+extern const wchar_t* const start_caption; // "開始(&S)"
+extern const wchar_t* const abort_caption; // "中断(&A)"
+extern const wchar_t* const no_algorithm;  // "--------"
+// Disabled during a run: the options, both fields, the browse button, the four lists.
+extern const int input_ids[9];
+
+// Upper-case digest of length bytes of the vectors' pattern (byte i = (i * 7 + 3) mod 256)
+// from vectors/<name>.txt; empty when the file has no such line.
+std::wstring expected_pattern_digest(const std::wstring& name, uint64_t length);
+// Upper-case digest of bytes computed by our own digest code.
+std::wstring own_digest(const std::wstring& name, const std::string& bytes);
+std::wstring lower_case(std::wstring text);
+
+// The temporary folder of this test program and its files (Windows paths).
+std::wstring driver_folder();
+// A file of length pattern bytes; made on first use.
+std::wstring pattern_file(uint64_t length);
+// A sparse file of zero bytes, large enough that a run over it lasts until it is aborted.
+std::wstring long_run_file();
+
+class DriverTest : public ::testing::Test {
+protected:
+    using Rows = std::array<std::wstring, 4>;
+
+    void SetUp() override;
+    void TearDown() override;
+
+    // Picks each row's algorithm by its list text ("--------" for none).
+    ::testing::AssertionResult choose_rows(const Rows& names);
+    // The file option with path, or the text option with text, the way a user sets them.
+    ::testing::AssertionResult use_file(const std::wstring& path);
+    ::testing::AssertionResult use_text(const std::wstring& text);
+    // Empties the status line, presses Start and waits until the window is idle again with a
+    // status set; status receives it.
+    ::testing::AssertionResult run(std::wstring* status, DWORD timeout_ms = 60000);
+    // Presses Start and waits until the run shows progress (a long run still going).
+    ::testing::AssertionResult start_long_run();
+    Rows results() const;
+    bool idle() const;
+
+    RemoteDialog dravik_;
+};
