@@ -178,8 +178,10 @@ bool HashJob::read_and_digest()
 }
 
 // Each call into the window below waits for the window's thread, which may be aborting the
-// run meanwhile: the stop signal is looked at again before every digest is written, so that
-// an aborted run shows no digest it had not written before the abort.
+// run meanwhile (it serves these calls while it waits for this thread). An aborted run shows
+// no digest: the stop signal is looked at before every write and before WM_JOB_DONE, and a
+// stop seen there empties the rows written so far. Once WM_JOB_DONE is posted the run counts
+// as complete, digests and all.
 void HashJob::report_digests()
 {
     if (TaskbarProgress* progress = taskbar_progress(window_))
@@ -191,11 +193,20 @@ void HashJob::report_digests()
         slots_[row]->finish();
         slots_[row]->digest_text(text, false);
         if (should_continue() == 0)
-            return;
+            return clear_results(row);
         SetDlgItemTextW(window_, SlotControls[row].result, text);
     }
-    if (should_continue() != 0)
-        post(WM_JOB_DONE);
+    if (should_continue() == 0)
+        return clear_results(slot_count);
+    post(WM_JOB_DONE);
+}
+
+// Empties the result fields of the rows before `end`.
+void HashJob::clear_results(int end)
+{
+    for (int row = 0; row < end; ++row)
+        if (!slots_[row].empty())
+            SetDlgItemTextW(window_, SlotControls[row].result, L"");
 }
 
 void HashJob::release_resources()

@@ -77,6 +77,7 @@ private:
     bool read_and_digest();
     // Completes the progress display and writes the digests; stops early on an abort.
     void report_digests();
+    void clear_results(int end);
     void release_resources();
     // Waits for the thread while serving the messages that it sends to this thread.
     void wait_serving_messages();

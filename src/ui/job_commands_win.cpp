@@ -15,11 +15,12 @@ void stop_and_delete(HashJob* job)
     job->request_stop();
     HANDLE thread = job->native_handle();
     if (thread != nullptr) {
-        while (MsgWaitForMultipleObjectsEx(1, &thread, INFINITE, QS_SENDMESSAGE, 0) ==
-               WAIT_OBJECT_0 + 1) {
-            MSG message;
+        MSG message;
+        do {
+            // Serves what already waits too: the wait wakes only for messages sent later.
             PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
-        }
+        } while (MsgWaitForMultipleObjectsEx(1, &thread, INFINITE, QS_SENDMESSAGE, 0) ==
+                 WAIT_OBJECT_0 + 1);
     }
     delete job;
 }
