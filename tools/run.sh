@@ -8,7 +8,8 @@
 # digests the window shows, saves a screenshot of the screen (PNG) and prints its path.
 #
 # The shipped 32-bit build (win32) runs where Wine can execute 32-bit Windows code; elsewhere
-# the 64-bit build (win64) is used. DRAVIK_RUN_PRESET overrides the choice.
+# the 64-bit build (win64) is used. Overrides: DRAVIK_RUN_PRESET (win32 or win64),
+# DRAVIK_BUILD_DIR (default build/<preset>), DRAVIK_RUN_DISPLAY (default :88).
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$root"
