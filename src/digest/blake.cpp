@@ -3,7 +3,9 @@
 #include <cstring>
 
 #include "digest/blake_tables.h"
+#include "digest/blake_variants.h"
 #include "digest/bytes.h"
+#include "digest/cpu_features.h"
 
 namespace {
 
@@ -85,10 +87,46 @@ void blake_compress(typename W::Word h[8], const typename W::Word s[4], const ui
 
 } // namespace
 
+void blake256_compress_portable(uint32_t h[8], const uint32_t s[4], const uint8_t* block, uint32_t t0,
+                                uint32_t t1)
+{
+    blake_compress<Blake32Words>(h, s, block, t0, t1);
+}
+
+void blake512_compress_portable(uint64_t h[8], const uint64_t s[4], const uint8_t* block, uint64_t t0,
+                                uint64_t t1)
+{
+    blake_compress<Blake64Words>(h, s, block, t0, t1);
+}
+
+namespace {
+
+using Compress256 = void (*)(uint32_t*, const uint32_t*, const uint8_t*, uint32_t, uint32_t);
+using Compress512 = void (*)(uint64_t*, const uint64_t*, const uint8_t*, uint64_t, uint64_t);
+
+Compress256 pick_blake256(uint32_t features)
+{
+    if (features & cpu_ssse3)
+        return blake256_compress_ssse3;
+    return blake256_compress_portable;
+}
+
+Compress512 pick_blake512(uint32_t features)
+{
+    if (features & cpu_avx2)
+        return blake512_compress_avx2;
+    if (features & cpu_ssse3)
+        return blake512_compress_ssse3;
+    return blake512_compress_portable;
+}
+
+} // namespace
+
 // ---- BLAKE-256 and BLAKE-224 ----
 
 Blake256::Blake256()
-    : BlockHash(chain_, sizeof chain_, block_, sizeof block_), bit_counter_(0), finishing_(0)
+    : BlockHash(chain_, sizeof chain_, block_, sizeof block_), bit_counter_(0), finishing_(0),
+      compress_(pick_blake256(cpu_features()))
 {
     reset_with(blake_iv256);
 }
@@ -111,8 +149,7 @@ void Blake256::transform()
 {
     if (!finishing_)
         bit_counter_ += 8 * sizeof block_;
-    blake_compress<Blake32Words>(chain_, salt_, block_, uint32_t(bit_counter_),
-                                 uint32_t(bit_counter_ >> 32));
+    compress_(chain_, salt_, block_, uint32_t(bit_counter_), uint32_t(bit_counter_ >> 32));
     if (finishing_)
         bit_counter_ = 0;
 }
@@ -143,7 +180,8 @@ uint32_t Blake224::digest_size() { return 28; }
 // ---- BLAKE-512 and BLAKE-384 ----
 
 Blake512::Blake512()
-    : BlockHash(chain_, sizeof chain_, block_, sizeof block_), bit_counter_(0), finishing_(0)
+    : BlockHash(chain_, sizeof chain_, block_, sizeof block_), bit_counter_(0), finishing_(0),
+      compress_(pick_blake512(cpu_features()))
 {
     reset_with(blake_iv512);
 }
@@ -166,7 +204,7 @@ void Blake512::transform()
 {
     if (!finishing_)
         bit_counter_ += 8 * sizeof block_;
-    blake_compress<Blake64Words>(chain_, salt_, block_, bit_counter_, 0);
+    compress_(chain_, salt_, block_, bit_counter_, 0);
     if (finishing_)
         bit_counter_ = 0;
 }

@@ -11,6 +11,10 @@
 // update advances the counter by one block per compression; finish sets it to the message
 // length (or 0 when the buffer is empty) and, once finishing_ is set, transform clears it after
 // each compression so that a second padding block gets 0.
+//
+// The constructors pick the compression once from cpu_features(): an accelerated variant
+// (blake_variants.h) where the processor has what it needs, else the portable one; both give
+// the same chaining values, and the object keeps its choice until it is destroyed.
 #pragma once
 
 #include "digest/block_hash.h"
@@ -36,6 +40,8 @@ private:
     uint32_t salt_[4];     // s0 .. s3, always zero
     uint64_t bit_counter_; // t: low word t0, high word t1
     uint8_t finishing_;
+    void (*compress_)(uint32_t h[8], const uint32_t s[4], const uint8_t* block, uint32_t t0,
+                      uint32_t t1);
 };
 
 class Blake224 : public Blake256 {
@@ -67,6 +73,8 @@ private:
     // t0 of BLAKE-512's 128-bit counter; t1 is always 0, exact below 2^64 message bits.
     uint64_t bit_counter_;
     uint8_t finishing_;
+    void (*compress_)(uint64_t h[8], const uint64_t s[4], const uint8_t* block, uint64_t t0,
+                      uint64_t t1);
 };
 
 class Blake384 : public Blake512 {
