@@ -32,14 +32,18 @@ if [ -z "${DISPLAY:-}" ]; then
   export DISPLAY=$display
 fi
 
-if [ ! -f "$WINEPREFIX/.dravik-ready" ]; then
-  echo "wine-run: creating Wine prefix $WINEPREFIX" >&2
+# Bump the marker when the settings below change, so existing prefixes get them too.
+if [ ! -f "$WINEPREFIX/.dravik-ready-2" ]; then
+  echo "wine-run: setting up Wine prefix $WINEPREFIX" >&2
   "$wine" wineboot --init >/dev/null 2>&1
+  # Windows that Wine manages itself: a virtual display has no window manager to answer, and
+  # with managed windows every close waits for it to time out.
+  "$wine" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
   for font in 'ＭＳ Ｐゴシック' 'MS Shell Dlg' 'MS Shell Dlg 2' 'MS UI Gothic' 'ＭＳ ゴシック'; do
     "$wine" reg add 'HKCU\Software\Wine\Fonts\Replacements' /v "$font" /d 'Noto Sans CJK JP' /f >/dev/null 2>&1
   done
   "${wine%/*}/wineserver" -w
-  touch "$WINEPREFIX/.dravik-ready"
+  touch "$WINEPREFIX/.dravik-ready-2"
 fi
 flock -u 9
 exec 9>&-
