@@ -1,6 +1,8 @@
 #include "digest/sm3.h"
 
 #include "digest/bytes.h"
+#include "digest/cpu_features.h"
+#include "digest/sm3_variants.h"
 
 namespace {
 
@@ -18,9 +20,21 @@ const uint32_t t_high = 0x7A879D8A;
 inline uint32_t p0(uint32_t x) { return x ^ rotl32(x, 9) ^ rotl32(x, 17); }
 inline uint32_t p1(uint32_t x) { return x ^ rotl32(x, 15) ^ rotl32(x, 23); }
 
+using Compress = void (*)(uint32_t v[8], const uint8_t* block);
+
+Compress pick_compression(uint32_t features)
+{
+    return features & cpu_sse2 ? sm3_compress_unrolled : sm3_compress_portable;
+}
+
 } // namespace
 
-Sm3::Sm3() : BlockHash(chain_, sizeof chain_, block_, sizeof block_) { reset_state(sm3_initial); }
+Sm3::Sm3()
+    : BlockHash(chain_, sizeof chain_, block_, sizeof block_),
+      compress_(pick_compression(cpu_features()))
+{
+    reset_state(sm3_initial);
+}
 
 void Sm3::reset() { reset_state(sm3_initial); }
 
@@ -28,21 +42,23 @@ void Sm3::finish() { finish_be64(); }
 
 void Sm3::get_digest(uint8_t* out) { write_be32_words(out, 32); }
 
+void Sm3::transform() { compress_(chain_, buffer_); }
+
 // The compression function CF of section 5.3: message expansion (5.3.2), then 64 rounds
 // (5.3.3) in two loops with their own Boolean functions and constant, then V ^= ABCDEFGH.
-void Sm3::transform()
+void sm3_compress_portable(uint32_t chain[8], const uint8_t* block)
 {
     uint32_t w[68 + 64];
     uint32_t* const w1 = w + 68; // W'
     for (int j = 0; j < 16; ++j)
-        w[j] = load_be32(buffer_ + 4 * j);
+        w[j] = load_be32(block + 4 * j);
     for (int j = 16; j < 68; ++j)
         w[j] = p1(w[j - 16] ^ w[j - 9] ^ rotl32(w[j - 3], 15)) ^ rotl32(w[j - 13], 7) ^ w[j - 6];
     for (int j = 0; j < 64; ++j)
         w1[j] = w[j] ^ w[j + 4];
 
-    uint32_t a = chain_[0], b = chain_[1], c = chain_[2], d = chain_[3];
-    uint32_t e = chain_[4], f = chain_[5], g = chain_[6], h = chain_[7];
+    uint32_t a = chain[0], b = chain[1], c = chain[2], d = chain[3];
+    uint32_t e = chain[4], f = chain[5], g = chain[6], h = chain[7];
     auto round = [&](int j, uint32_t t, uint32_t ff, uint32_t gg) {
         const uint32_t a12 = rotl32(a, 12);
         const uint32_t ss1 = rotl32(a12 + e + rotl32(t, unsigned(j) % 32), 7);
@@ -63,12 +79,12 @@ void Sm3::transform()
     for (int j = 16; j < 64; ++j)
         round(j, t_high, (a & b) | (a & c) | (b & c), (e & f) | (~e & g));
 
-    chain_[0] ^= a;
-    chain_[1] ^= b;
-    chain_[2] ^= c;
-    chain_[3] ^= d;
-    chain_[4] ^= e;
-    chain_[5] ^= f;
-    chain_[6] ^= g;
-    chain_[7] ^= h;
+    chain[0] ^= a;
+    chain[1] ^= b;
+    chain[2] ^= c;
+    chain[3] ^= d;
+    chain[4] ^= e;
+    chain[5] ^= f;
+    chain[6] ^= g;
+    chain[7] ^= h;
 }

@@ -3,7 +3,9 @@
 #include <cstring>
 
 #include "digest/bytes.h"
+#include "digest/cpu_features.h"
 #include "digest/whirlpool_tables.h"
+#include "digest/whirlpool_variants.h"
 
 // The rotated table reads below take the first 4 bytes at an offset as the low half of a
 // little-endian 64-bit value, which only a little-endian machine gives.
@@ -64,9 +66,26 @@ inline void next_state(const Row s[8], const Row k[8], Row out[8])
     }
 }
 
+using Compress = void (*)(uint64_t chain[8], const uint8_t* block);
+
+Compress pick_compression(uint32_t features)
+{
+#if defined(__x86_64__)
+    if (features & cpu_sse2)
+        return whirlpool_compress_x64;
+#elif defined(__i386__)
+    if (features & cpu_sse2)
+        return whirlpool_compress_mmx;
+#endif
+    (void)features;
+    return whirlpool_compress_portable;
+}
+
 } // namespace
 
-Whirlpool::Whirlpool() : BlockHash(chain_, sizeof chain_, block_, sizeof block_)
+Whirlpool::Whirlpool()
+    : BlockHash(chain_, sizeof chain_, block_, sizeof block_),
+      compress_(pick_compression(cpu_features()))
 {
     reset_state(nullptr);
 }
@@ -89,16 +108,18 @@ void Whirlpool::get_digest(uint8_t* out)
     write_be64_words(out, 64);
 }
 
+void Whirlpool::transform() { compress_(chain_, buffer_); }
+
 // Miyaguchi-Preneel: H := H ^ m ^ W_H(m). Two rounds per pass, ping-ponging between two
 // key/state pairs so no array is copied between rounds.
-void Whirlpool::transform()
+void whirlpool_compress_portable(uint64_t chain[8], const uint8_t* block)
 {
     Row key[8], state[8], key2[8], state2[8];
     for (unsigned i = 0; i < 8; ++i) {
-        const Row m = {load_be32(buffer_ + 8 * i), load_be32(buffer_ + 8 * i + 4)};
-        key[i] = {uint32_t(chain_[i] >> 32), uint32_t(chain_[i])};
+        const Row m = {load_be32(block + 8 * i), load_be32(block + 8 * i + 4)};
+        key[i] = {uint32_t(chain[i] >> 32), uint32_t(chain[i])};
         state[i] = {m.hi ^ key[i].hi, m.lo ^ key[i].lo};
-        chain_[i] ^= uint64_t(m.hi) << 32 | m.lo;
+        chain[i] ^= uint64_t(m.hi) << 32 | m.lo;
     }
     for (unsigned r = 0; r < 10; r += 2) {
         next_key(key, WhirlpoolRoundConstants[r], key2);
@@ -107,5 +128,5 @@ void Whirlpool::transform()
         next_state(state2, key, state);
     }
     for (unsigned i = 0; i < 8; ++i)
-        chain_[i] ^= uint64_t(state[i].hi) << 32 | state[i].lo;
+        chain[i] ^= uint64_t(state[i].hi) << 32 | state[i].lo;
 }

@@ -4,6 +4,10 @@
 //
 // The chaining value is 8 rows of the 8x8 byte matrix, each row a 64-bit number whose most
 // significant byte is the row's first byte; the digest writes the rows big-endian, in order.
+//
+// The constructor picks the compression once from cpu_features(): an accelerated variant
+// (whirlpool_variants.h) where the processor has what it needs, else the portable one; both
+// give the same chaining values, and the object keeps its choice until it is destroyed.
 #pragma once
 
 #include "digest/block_hash.h"
@@ -19,4 +23,5 @@ public:
 private:
     uint64_t chain_[8]; // H, rows 0..7
     uint8_t block_[64];
+    void (*compress_)(uint64_t chain[8], const uint8_t* block);
 };

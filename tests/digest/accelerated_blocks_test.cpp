@@ -12,6 +12,8 @@
 #include "digest/cpu_features.h"
 #include "digest/sha3.h"
 #include "digest/sha3_variants.h"
+#include "digest/sm3_variants.h"
+#include "digest/whirlpool_variants.h"
 #include "support/vectors.h"
 
 namespace {
@@ -133,6 +135,42 @@ TEST(AcceleratedBlocks, BlakeCompressions)
         {"BLAKE-512 avx2", cpu_avx2, blake512_compress_avx2},
     };
     check_blake(blake512, blake512_compress_portable);
+}
+
+// A compression of a chaining value of 8 words and a 64-byte block (SM3, Whirlpool).
+template <class Word> struct ChainVariant {
+    const char* name;
+    uint32_t needs;
+    void (*compress)(Word*, const uint8_t*);
+};
+
+template <class Word>
+void check_chain(const ChainVariant<Word>& v, void (*reference)(Word*, const uint8_t*))
+{
+    if (!runnable(v.name, v.needs))
+        return;
+    Xorshift32 r(v.needs * 31u + sizeof(Word) + 64);
+    for (int trial = 0; trial < 200; ++trial) {
+        Word chain[8], expected[8];
+        uint8_t block[64];
+        fill(r, chain, 8);
+        fill(r, reinterpret_cast<uint32_t*>(block), sizeof block / 4);
+        std::memcpy(expected, chain, sizeof chain);
+        reference(expected, block);
+        v.compress(chain, block);
+        ASSERT_EQ(std::memcmp(chain, expected, sizeof chain), 0) << v.name << ", trial " << trial;
+    }
+}
+
+TEST(AcceleratedBlocks, Sm3AndWhirlpoolCompressions)
+{
+    check_chain<uint32_t>({"SM3 unrolled", 0, sm3_compress_unrolled}, sm3_compress_portable);
+#if defined(__x86_64__)
+    check_chain<uint64_t>({"Whirlpool x64", 0, whirlpool_compress_x64}, whirlpool_compress_portable);
+#elif defined(__i386__)
+    check_chain<uint64_t>({"Whirlpool mmx", cpu_sse2, whirlpool_compress_mmx},
+                          whirlpool_compress_portable);
+#endif
 }
 
 TEST(AcceleratedBlocks, KeccakPermutations)

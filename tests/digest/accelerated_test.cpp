@@ -16,7 +16,7 @@ namespace {
 
 const wchar_t* const algorithms[] = {
     L"SHA3_224", L"SHA3_256", L"SHA3_384", L"SHA3_512", L"BLAKE224", L"BLAKE256",
-    L"BLAKE384", L"BLAKE512", L"BLAKE2s_256", L"BLAKE2b_512",
+    L"BLAKE384", L"BLAKE512", L"BLAKE2s_256", L"BLAKE2b_512", L"SM3", L"Whirlpool",
 };
 
 // The feature sets to run: the detected set and each lower level of it, down to SSE2 alone.
