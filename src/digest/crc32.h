@@ -7,6 +7,10 @@
 //
 // The digest is the register most significant byte first, so the text reads as the usual
 // eight-digit value ("123456789" gives CBF43926).
+//
+// With PCLMUL (and SSE2) an object folds updates of 64 bytes or more by carry-less
+// multiplication (crc32_variants.h) and runs the table only over the last 16 folded bytes and
+// the tail; the constructor decides, once per object.
 #pragma once
 
 #include "digest/hash_algorithm.h"
@@ -28,4 +32,5 @@ public:
 
 private:
     uint32_t crc_;
+    bool fold_pclmul_;
 };

@@ -1,15 +1,24 @@
 #include "digest/sha1.h"
 
 #include "digest/bytes.h"
+#include "digest/cpu_features.h"
 
 namespace {
 
 // FIPS 180-4 section 5.3.1.
 const uint32_t sha1_initial[5] = {0x67452301, 0xEFCDAB89, 0x98BADCFE, 0x10325476, 0xC3D2E1F0};
 
+Sha1BlockFunction sha1_block_function()
+{
+    const uint32_t shani = cpu_sha | cpu_ssse3 | cpu_sse41;
+    return (cpu_features() & shani) == shani ? sha1_block_shani : nullptr;
+}
+
 } // namespace
 
-Sha1::Sha1() : BlockHash(state_words_, sizeof state_words_, block_, sizeof block_)
+Sha1::Sha1()
+    : BlockHash(state_words_, sizeof state_words_, block_, sizeof block_),
+      block_function_(sha1_block_function())
 {
     reset_state(sha1_initial);
 }
@@ -23,6 +32,10 @@ void Sha1::get_digest(uint8_t* out) { write_be32_words(out, 20); }
 // FIPS 180-4 section 6.1.2: the 80-word schedule first, then four groups of twenty rounds.
 void Sha1::transform()
 {
+    if (block_function_) {
+        block_function_(state_words_, buffer_);
+        return;
+    }
     uint32_t w[80];
     for (int t = 0; t < 16; ++t)
         w[t] = load_be32(buffer_ + 4 * t);

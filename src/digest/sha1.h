@@ -1,7 +1,11 @@
 // SHA-1, FIPS 180-4 section 6.1: 64-byte blocks, big-endian words, big-endian length and digest.
+//
+// transform runs the SHA extensions' block function when the constructor found them
+// (sha_variants.h), the portable compression otherwise.
 #pragma once
 
 #include "digest/block_hash.h"
+#include "digest/sha_variants.h"
 
 class Sha1 : public BlockHash {
 public:
@@ -14,4 +18,5 @@ public:
 private:
     uint32_t state_words_[5]; // H0 .. H4
     uint8_t block_[64];
+    Sha1BlockFunction block_function_; // null: the portable compression
 };

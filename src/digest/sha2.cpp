@@ -1,6 +1,7 @@
 #include "digest/sha2.h"
 
 #include "digest/bytes.h"
+#include "digest/cpu_features.h"
 
 namespace {
 
@@ -22,6 +23,9 @@ const uint64_t sha512_initial[8] = {
     0x510E527FADE682D1, 0x9B05688C2B3E6C1F, 0x1F83D9ABFB41BD6B, 0x5BE0CD19137E2179,
 };
 
+} // namespace
+
+// The round constants have external linkage: the block functions of sha_variants.h share them.
 // FIPS 180-4 section 4.2.2.
 const uint32_t sha256_k[64] = {
     0x428A2F98, 0x71374491, 0xB5C0FBCF, 0xE9B5DBA5, 0x3956C25B, 0x59F111F1, 0x923F82A4, 0xAB1C5ED5,
@@ -57,6 +61,8 @@ const uint64_t sha512_k[80] = {
     0x28DB77F523047D84, 0x32CAAB7B40C72493, 0x3C9EBE0A15C9BEBC, 0x431D67C49C100D4C,
     0x4CC5D4BECB3E42B6, 0x597F299CFC657E2A, 0x5FCB6FAB3AD6FAEC, 0x6C44198C4A475817,
 };
+
+namespace {
 
 // FIPS 180-4 section 4.1.2.
 inline uint32_t ch(uint32_t x, uint32_t y, uint32_t z) { return z ^ (x & (y ^ z)); }
@@ -135,9 +141,33 @@ inline void sha512_round(Word64* s, Word64 k, Word64 w)
     s[-1] = t1 + t2;
 }
 
+// Null selects the portable compression in transform.
+Sha256BlockFunction sha256_block_function()
+{
+    const uint32_t shani = cpu_sha | cpu_ssse3 | cpu_sse41;
+    return (cpu_features() & shani) == shani ? sha256_block_shani : nullptr;
+}
+
+Sha512BlockFunction sha512_block_function()
+{
+    const uint32_t f = cpu_features();
+#if defined(__x86_64__)
+    if ((f & (cpu_avx | cpu_bmi2)) == (cpu_avx | cpu_bmi2))
+        return sha512_block_avx;
+    if (f & cpu_sse2)
+        return sha512_block_x64;
+#else
+    if (f & cpu_sse2)
+        return sha512_block_sse2;
+#endif
+    return nullptr;
+}
+
 } // namespace
 
-Sha256::Sha256() : BlockHash(state_words_, sizeof state_words_, block_, sizeof block_)
+Sha256::Sha256()
+    : BlockHash(state_words_, sizeof state_words_, block_, sizeof block_),
+      block_function_(sha256_block_function())
 {
     reset_state(sha256_initial);
 }
@@ -151,6 +181,10 @@ void Sha256::get_digest(uint8_t* out) { write_be32_words(out, 32); }
 // FIPS 180-4 section 6.2.2.
 void Sha256::transform()
 {
+    if (block_function_) {
+        block_function_(state_words_, buffer_);
+        return;
+    }
     uint32_t w[64];
     for (int t = 0; t < 16; ++t)
         w[t] = load_be32(buffer_ + 4 * t);
@@ -183,7 +217,9 @@ void Sha224::get_digest(uint8_t* out) { write_be32_words(out, 28); }
 
 uint32_t Sha224::digest_size() { return 28; }
 
-Sha512::Sha512() : BlockHash(state_words_, sizeof state_words_, block_, sizeof block_)
+Sha512::Sha512()
+    : BlockHash(state_words_, sizeof state_words_, block_, sizeof block_),
+      block_function_(sha512_block_function())
 {
     reset_state(sha512_initial);
 }
@@ -197,6 +233,10 @@ void Sha512::get_digest(uint8_t* out) { write_be64_words(out, 64); }
 // FIPS 180-4 section 6.4.2.
 void Sha512::transform()
 {
+    if (block_function_) {
+        block_function_(state_words_, buffer_);
+        return;
+    }
     Word64 w[80];
     for (int t = 0; t < 16; ++t)
         w[t] = load_be_word64(buffer_ + 8 * t);

@@ -4,9 +4,15 @@
 // length field and digest). Sha224 and Sha384 are the same compression functions started from
 // their own initial values; they keep the whole eight-word state (state_size 32 and 64) and
 // shorten only the digest they write (28 and 48 bytes).
+//
+// transform runs the block function chosen by the constructor from the processor's features
+// (sha_variants.h): the SHA extensions for SHA-256; for SHA-512 on x86-64 AVX with BMI2 or
+// else native 64-bit words, on 32-bit x86 SSE2. None (null) runs the portable compression. An
+// object keeps its choice for its whole life.
 #pragma once
 
 #include "digest/block_hash.h"
+#include "digest/sha_variants.h"
 
 class Sha256 : public BlockHash {
 public:
@@ -19,6 +25,7 @@ public:
 private:
     uint32_t state_words_[8]; // H0 .. H7
     uint8_t block_[64];
+    Sha256BlockFunction block_function_; // null: the portable compression
 };
 
 class Sha224 : public Sha256 {
@@ -40,6 +47,7 @@ public:
 private:
     uint64_t state_words_[8]; // H0 .. H7, each in the machine's own byte order
     uint8_t block_[128];
+    Sha512BlockFunction block_function_; // null: the portable compression
 };
 
 class Sha384 : public Sha512 {
