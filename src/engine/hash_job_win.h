@@ -14,7 +14,8 @@
 //   nothing else. Otherwise WM_PROGRESS_BEGIN; one WM_PROGRESS_STEP per non-empty read,
 //   carrying the size of the chunk before it (0 for the first read); then WM_JOB_DONE when
 //   every row got its digest, or WM_JOB_FAILED with 6 when the input could not be read
-//   completely, or neither after an abort; last WM_PROGRESS_END.
+//   completely or changed while it was read (InputSource::failed), or neither after an
+//   abort; last WM_PROGRESS_END.
 // - A run that was aborted or whose input failed writes no digest: the result fields stay as
 //   prepare cleared them.
 // - The window's TaskbarProgress, when the window has one, receives the input's total before

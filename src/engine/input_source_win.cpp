@@ -3,6 +3,7 @@
 #include <cstring>
 #include <vector>
 
+#include "engine/input_path_win.h"
 #include "text/text_encoding.h"
 
 namespace {
@@ -105,7 +106,10 @@ InputSource::InputSource(const InputSelection& selection)
         take_text(selection.text);
 }
 
-InputSource::InputSource(const HandleHolder& file, uint64_t total) : file_(file), total_(total) {}
+InputSource::InputSource(const HandleHolder& file, uint64_t total) : file_(file), total_(total)
+{
+    stamped_ = file_.is_open() && stamp_of(file_.get(), &opened_);
+}
 
 InputSource::~InputSource()
 {
@@ -113,20 +117,63 @@ InputSource::~InputSource()
     file_.reset();
 }
 
-// A file whose size is unknown cannot be read for the right number of bytes: it counts as
-// not opened.
-void InputSource::open_file(const std::wstring& path)
+// Only a file on disk is an input: a console, a pipe or a device may block a read forever or
+// has no size. A file whose size is unknown cannot be read for the right number of bytes: it
+// counts as not opened, like a folder.
+void InputSource::open_file(const std::wstring& field)
 {
-    file_.take(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+    const std::wstring name = path_to_open(field);
+    if (name.empty())
+        return;
+    file_.take(CreateFileW(name.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                            FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file_.is_open())
         return;
     LARGE_INTEGER size;
-    if (!GetFileSizeEx(file_.get(), &size) || size.QuadPart < 0) {
+    if (GetFileType(file_.get()) != FILE_TYPE_DISK || !stamp_of(file_.get(), &opened_) ||
+        !GetFileSizeEx(file_.get(), &size) || size.QuadPart < 0) {
         file_.reset();
         return;
     }
     total_ = static_cast<uint64_t>(size.QuadPart);
+    opened_name_ = name;
+    stamped_ = true;
+}
+
+// False for what is not a plain file (a folder, a device without file information).
+bool InputSource::stamp_of(HANDLE file, FileStamp* stamp)
+{
+    BY_HANDLE_FILE_INFORMATION info;
+    if (!GetFileInformationByHandle(file, &info) ||
+        (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
+        return false;
+    stamp->volume = info.dwVolumeSerialNumber;
+    stamp->index = (uint64_t(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+    stamp->size = (uint64_t(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
+    stamp->written = (uint64_t(info.ftLastWriteTime.dwHighDateTime) << 32) |
+                     info.ftLastWriteTime.dwLowDateTime;
+    return true;
+}
+
+// Writers are refused while the file is open here, but not those that the sharing does not
+// reach (another machine through a share, a program outside Windows' rules). The bytes read
+// are the file only if it kept its size and time to the end and its name still leads to it.
+bool InputSource::unchanged_since_open() const
+{
+    FileStamp now;
+    if (!stamp_of(file_.get(), &now) || now.size != opened_.size ||
+        now.written != opened_.written)
+        return false;
+    if (opened_name_.empty())
+        return true;
+    // Attributes only: this open neither needs nor disturbs the sharing of the reading handle.
+    HandleHolder again;
+    again.take(CreateFileW(opened_name_.c_str(), FILE_READ_ATTRIBUTES,
+                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    FileStamp named;
+    return again.is_open() && stamp_of(again.get(), &named) && named.volume == opened_.volume &&
+           named.index == opened_.index;
 }
 
 void InputSource::take_text(const std::wstring& text)
@@ -150,8 +197,15 @@ bool InputSource::has_data() const
 
 uint32_t InputSource::read_chunk(void* destination)
 {
-    if (failed_ || position_ >= total_)
+    if (failed_)
         return 0;
+    if (position_ >= total_) {
+        if (stamped_ && !end_checked_ && file_.is_open()) {
+            end_checked_ = true;
+            failed_ = !unchanged_since_open();
+        }
+        return 0;
+    }
     const uint64_t left = total_ - position_;
     const uint32_t length = left < CHUNK_SIZE ? static_cast<uint32_t>(left) : CHUNK_SIZE;
     auto* out = static_cast<uint8_t*>(destination);

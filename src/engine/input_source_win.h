@@ -4,9 +4,12 @@
 // Window controls read: option buttons 1001 (file) and 1002 (text), path field 1003, text
 // field 1004; each field is read up to 4095 characters (UTF-16 units).
 //
-// - The file is opened read-only, others may read it meanwhile, existing files only. A file
-//   that does not open, or whose size cannot be taken, counts as not opened: has_data is
-//   false (the job reports no input data). A folder does not open.
+// - The file is opened read-only, others may read it meanwhile, existing files only, by the
+//   name path_to_open gives for the field (quotes and white space dropped, relative paths
+//   resolved, long paths in their \\?\ form, device names refused; input_path_win.h). Only a
+//   file on disk counts: a handle of another type (console, pipe, raw device), a folder, or a
+//   file whose size or information cannot be taken counts as not opened: has_data is false
+//   (the job reports no input data), and the handle is closed at once.
 // - The text is the first 4095 UTF-16 units of the field, as UTF-8 up to the first unit that
 //   cannot be encoded (a lone surrogate). An empty text has data: zero bytes.
 // - read_chunk delivers the next min(CHUNK_SIZE, total - delivered) bytes and returns their
@@ -16,6 +19,11 @@
 //   a device or network error), sets failed(): read_chunk then returns only the bytes it did
 //   read (fewer than asked, possibly 0) and 0 ever after. The caller checks failed() after
 //   every read_chunk, and a run whose source failed must not produce a digest.
+// - A file that changed while it was read fails too, on the read that finds the end (the one
+//   that returns 0): when its size or last-write time differs from what they were at the
+//   open, or when its name no longer leads to the same file (replaced or removed by another
+//   machine or program that does not respect the sharing). The bytes delivered may then mix
+//   old and new contents. An adopted handle is checked for size and time only.
 // - Used by one thread at a time. The window constructor reads the controls by messages that
 //   the window's thread must serve; read_input_selection lets that thread read them instead,
 //   ahead of time.
@@ -95,13 +103,28 @@ public:
     bool failed() const { return failed_; }
 
 private:
-    void open_file(const std::wstring& path);
+    // What tells one state of a file from another: its identity, size and last-write time.
+    struct FileStamp {
+        DWORD volume = 0;
+        uint64_t index = 0;
+        uint64_t size = 0;
+        uint64_t written = 0;
+    };
+
+    void open_file(const std::wstring& field);
     void take_text(const std::wstring& text);
     uint32_t read_file(uint8_t* destination, uint32_t length);
+    static bool stamp_of(HANDLE file, FileStamp* stamp);
+    // The file is still the one opened, unchanged; looked at once, at the end.
+    bool unchanged_since_open() const;
 
     HandleHolder file_;
     smart_ptr<uint8_t> text_;
     uint64_t position_ = 0;
     uint64_t total_ = 0;
     bool failed_ = false;
+    std::wstring opened_name_; // the name the file was opened by; empty for an adopted handle
+    FileStamp opened_;
+    bool stamped_ = false; // opened_ holds the file's state at the open
+    bool end_checked_ = false;
 };
