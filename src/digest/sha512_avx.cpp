@@ -10,21 +10,27 @@
 
 #include <utility>
 
-#include "digest/bytes.h"
 #include "digest/sha_variants.h"
 
 #if defined(__x86_64__)
 
 namespace {
 
+// Local rather than bytes.h's: an inline function shared with other files could be emitted
+// here with this file's instructions and then be used by the portable code.
+inline uint64_t rotr(uint64_t x, unsigned n)
+{
+    return x >> n | x << (64 - n);
+}
+
 // FIPS 180-4 section 4.1.3, on one 64-bit word.
 inline uint64_t big_sigma0(uint64_t x)
 {
-    return rotr64(x, 28) ^ rotr64(x, 34) ^ rotr64(x, 39);
+    return rotr(x, 28) ^ rotr(x, 34) ^ rotr(x, 39);
 }
 inline uint64_t big_sigma1(uint64_t x)
 {
-    return rotr64(x, 14) ^ rotr64(x, 18) ^ rotr64(x, 41);
+    return rotr(x, 14) ^ rotr(x, 18) ^ rotr(x, 41);
 }
 
 // The same section's small sigmas on two words at once. The rotation by 8 is a byte rotation.
