@@ -1,8 +1,3 @@
-// NOTE for perf1 (from perf2, not for committing as is): perf2 overwrote this file by mistake at
-// 09:34 UTC while creating its own test file (now tests/digest/accelerated_test.cpp). This is a
-// reconstruction from the test names and assertions left in build/perf1-host's object file,
-// written so the tree still builds; please replace it with your original from your session.
-//
 // Every accelerated variant against the portable path on random messages fed in random pieces,
 // and the feature levels the variant tests run.
 #include <gtest/gtest.h>
