@@ -58,6 +58,8 @@ uint32_t probe()
             f |= cpu_sha;
         if (l7.b & (1u << 8))
             f |= cpu_bmi2;
+        if (l7.b & (1u << 3))
+            f |= cpu_bmi1;
     }
     return f;
 }
@@ -81,10 +83,11 @@ void limit_cpu_features(uint32_t mask) { limit.store(mask, std::memory_order_rel
 
 const char* cpu_feature_names(uint32_t features)
 {
-    static const char* const names[] = {"sse2", "ssse3", "sse4.1", "avx", "avx2", "sha", "pclmul", "bmi2"};
+    static const char* const names[] = {"sse2", "ssse3", "sse4.1", "avx", "avx2",
+                                        "sha", "pclmul", "bmi2", "bmi1"};
     static thread_local std::string text;
     text.clear();
-    for (unsigned i = 0; i < 8; ++i)
+    for (unsigned i = 0; i < sizeof names / sizeof names[0]; ++i)
         if (features & (1u << i))
             text += (text.empty() ? "" : " ") + std::string(names[i]);
     if (text.empty())

@@ -51,6 +51,8 @@ using Permutation = void (*)(uint64_t lanes[25]);
 Permutation pick_permutation(uint32_t features)
 {
 #if defined(__x86_64__)
+    if (features & cpu_bmi1)
+        return keccak_f1600_bmi;
     if (features & cpu_sse2)
         return keccak_f1600_x64;
 #elif defined(__i386__)

@@ -11,16 +11,6 @@ namespace {
 
 using Lane = __m128i;
 
-// FIPS 202 section 3.2.5 (iota): RC for rounds 0 to 23.
-const uint64_t round_constants[24] = {
-    0x0000000000000001, 0x0000000000008082, 0x800000000000808A, 0x8000000080008000,
-    0x000000000000808B, 0x0000000080000001, 0x8000000080008081, 0x8000000000008009,
-    0x000000000000008A, 0x0000000000000088, 0x0000000080008009, 0x000000008000000A,
-    0x000000008000808B, 0x800000000000008B, 0x8000000000008089, 0x8000000000008003,
-    0x8000000000008002, 0x8000000000000080, 0x000000000000800A, 0x800000008000000A,
-    0x8000000080008081, 0x8000000000008080, 0x0000000080000001, 0x8000000080008008,
-};
-
 template <int n> inline Lane rotl(Lane x)
 {
     return _mm_or_si128(_mm_slli_epi64(x, n), _mm_srli_epi64(x, 64 - n));
@@ -71,8 +61,8 @@ void keccak_f1600_sse2(uint64_t lanes[25])
     for (int i = 0; i < 25; ++i)
         a[i] = _mm_loadl_epi64(reinterpret_cast<const Lane*>(lanes + i));
     for (int r = 0; r < 24; r += 2) {
-        keccak_round(a, e, round_constants + r);
-        keccak_round(e, a, round_constants + r + 1);
+        keccak_round(a, e, keccak_round_constants + r);
+        keccak_round(e, a, keccak_round_constants + r + 1);
     }
     for (int i = 0; i < 25; ++i)
         _mm_storel_epi64(reinterpret_cast<Lane*>(lanes + i), a[i]);

@@ -173,25 +173,34 @@ TEST(AcceleratedBlocks, Sm3AndWhirlpoolCompressions)
 #endif
 }
 
+struct KeccakVariant {
+    const char* name;
+    uint32_t needs;
+    void (*permute)(uint64_t*);
+};
+
 TEST(AcceleratedBlocks, KeccakPermutations)
 {
+    const KeccakVariant variants[] = {
 #if defined(__x86_64__)
-    void (*const variant)(uint64_t*) = keccak_f1600_x64;
-    const uint32_t needs = 0;
+        {"Keccak x64", 0, keccak_f1600_x64},
+        {"Keccak bmi", cpu_bmi1, keccak_f1600_bmi},
 #elif defined(__i386__)
-    void (*const variant)(uint64_t*) = keccak_f1600_sse2;
-    const uint32_t needs = cpu_sse2;
+        {"Keccak sse2", cpu_sse2, keccak_f1600_sse2},
 #endif
-    if (!runnable("Keccak-f[1600]", needs))
-        return;
-    Xorshift32 r(1600);
-    for (int trial = 0; trial < 50; ++trial) {
-        uint64_t expected[25], lanes[25];
-        fill(r, expected, 25);
-        std::memcpy(lanes, expected, sizeof lanes);
-        Sha3::keccak_f1600(expected);
-        variant(lanes);
-        ASSERT_EQ(std::memcmp(lanes, expected, sizeof lanes), 0) << "trial " << trial;
+    };
+    for (const KeccakVariant& v : variants) {
+        if (!runnable(v.name, v.needs))
+            continue;
+        Xorshift32 r(1600);
+        for (int trial = 0; trial < 50; ++trial) {
+            uint64_t expected[25], lanes[25];
+            fill(r, expected, 25);
+            std::memcpy(lanes, expected, sizeof lanes);
+            Sha3::keccak_f1600(expected);
+            v.permute(lanes);
+            ASSERT_EQ(std::memcmp(lanes, expected, sizeof lanes), 0) << v.name << ", trial " << trial;
+        }
     }
 }
 

@@ -32,4 +32,6 @@ TEST(CpuFeatures, NamesForOutput)
 {
     EXPECT_EQ(std::string(cpu_feature_names(0)), "portable");
     EXPECT_EQ(std::string(cpu_feature_names(cpu_sse2 | cpu_sha)), "sse2 sha");
+    EXPECT_EQ(std::string(cpu_feature_names(cpu_all_features)),
+              "sse2 ssse3 sse4.1 avx avx2 sha pclmul bmi2 bmi1");
 }
