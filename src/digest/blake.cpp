@@ -87,14 +87,14 @@ void blake_compress(typename W::Word h[8], const typename W::Word s[4], const ui
 
 } // namespace
 
-void blake256_compress_portable(uint32_t h[8], const uint32_t s[4], const uint8_t* block, uint32_t t0,
-                                uint32_t t1)
+void blake256_compress_portable(uint32_t h[8], const uint32_t s[4], const uint8_t* block,
+                                uint32_t t0, uint32_t t1)
 {
     blake_compress<Blake32Words>(h, s, block, t0, t1);
 }
 
-void blake512_compress_portable(uint64_t h[8], const uint64_t s[4], const uint8_t* block, uint64_t t0,
-                                uint64_t t1)
+void blake512_compress_portable(uint64_t h[8], const uint64_t s[4], const uint8_t* block,
+                                uint64_t t0, uint64_t t1)
 {
     blake_compress<Blake64Words>(h, s, block, t0, t1);
 }

@@ -94,12 +94,14 @@ void fill_parameter_block(uint8_t* block, uint32_t size, uint32_t digest_size)
 
 } // namespace
 
-void blake2s_compress_portable(uint32_t h[8], const uint8_t* block, uint32_t t0, uint32_t t1, bool last)
+void blake2s_compress_portable(uint32_t h[8], const uint8_t* block, uint32_t t0, uint32_t t1,
+                               bool last)
 {
     blake2_compress<Blake2sWords>(h, block, t0, t1, last);
 }
 
-void blake2b_compress_portable(uint64_t h[8], const uint8_t* block, uint64_t t0, uint64_t t1, bool last)
+void blake2b_compress_portable(uint64_t h[8], const uint8_t* block, uint64_t t0, uint64_t t1,
+                               bool last)
 {
     blake2_compress<Blake2bWords>(h, block, t0, t1, last);
 }

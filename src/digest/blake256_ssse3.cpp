@@ -23,7 +23,8 @@ template <int r> inline void blake256_round(Rows32& v, const uint32_t* m)
     round32<16, 12, 8, 7>(v, words<r, 0>(m), words<r, 1>(m), words<r, 8>(m), words<r, 9>(m));
 }
 
-template <size_t... r> inline void blake256_rounds(Rows32& v, const uint32_t* m, std::index_sequence<r...>)
+template <size_t... r>
+inline void blake256_rounds(Rows32& v, const uint32_t* m, std::index_sequence<r...>)
 {
     (blake256_round<int(r)>(v, m), ...);
 }
@@ -40,8 +41,9 @@ void blake256_compress_ssse3(uint32_t h[8], const uint32_t s[4], const uint8_t* 
     const __m128i* cv = reinterpret_cast<const __m128i*>(blake_constants32);
     const __m128i h0 = _mm_loadu_si128(hv), h1 = _mm_loadu_si128(hv + 1);
     const __m128i salt = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s));
-    Rows32 v = {h0, h1, _mm_xor_si128(salt, _mm_loadu_si128(cv)),
-                _mm_xor_si128(_mm_loadu_si128(cv + 1), _mm_set_epi32(int(t1), int(t1), int(t0), int(t0)))};
+    Rows32 v = {
+        h0, h1, _mm_xor_si128(salt, _mm_loadu_si128(cv)),
+        _mm_xor_si128(_mm_loadu_si128(cv + 1), _mm_set_epi32(int(t1), int(t1), int(t0), int(t0)))};
     blake256_rounds(v, m, std::make_index_sequence<14>());
     const __m128i fold = _mm_xor_si128(salt, _mm_xor_si128(v.a, v.c));
     __m128i* out = reinterpret_cast<__m128i*>(h);

@@ -7,12 +7,17 @@
 #include <cstdint>
 
 // The portable compressions (blake2.cpp), which the variants are tested against.
-void blake2s_compress_portable(uint32_t h[8], const uint8_t* block, uint32_t t0, uint32_t t1, bool last);
-void blake2b_compress_portable(uint64_t h[8], const uint8_t* block, uint64_t t0, uint64_t t1, bool last);
+void blake2s_compress_portable(uint32_t h[8], const uint8_t* block, uint32_t t0, uint32_t t1,
+                               bool last);
+void blake2b_compress_portable(uint64_t h[8], const uint8_t* block, uint64_t t0, uint64_t t1,
+                               bool last);
 
 // SSSE3 (blake2s_ssse3.cpp, blake2b_ssse3.cpp).
-void blake2s_compress_ssse3(uint32_t h[8], const uint8_t* block, uint32_t t0, uint32_t t1, bool last);
-void blake2b_compress_ssse3(uint64_t h[8], const uint8_t* block, uint64_t t0, uint64_t t1, bool last);
+void blake2s_compress_ssse3(uint32_t h[8], const uint8_t* block, uint32_t t0, uint32_t t1,
+                            bool last);
+void blake2b_compress_ssse3(uint64_t h[8], const uint8_t* block, uint64_t t0, uint64_t t1,
+                            bool last);
 
 // AVX2 (blake2b_avx2.cpp).
-void blake2b_compress_avx2(uint64_t h[8], const uint8_t* block, uint64_t t0, uint64_t t1, bool last);
+void blake2b_compress_avx2(uint64_t h[8], const uint8_t* block, uint64_t t0, uint64_t t1,
+                           bool last);

@@ -18,7 +18,8 @@ template <int r> inline void blake2b_round(Rows& v, const uint64_t* m)
 }
 
 // Rounds 10 and 11 take sigma_0 and sigma_1 again (gather reduces r modulo 10).
-template <size_t... r> inline void blake2b_rounds(Rows& v, const uint64_t* m, std::index_sequence<r...>)
+template <size_t... r>
+inline void blake2b_rounds(Rows& v, const uint64_t* m, std::index_sequence<r...>)
 {
     (blake2b_round<int(r)>(v, m), ...);
 }

@@ -20,14 +20,16 @@ template <int r> inline void blake2b_round(Rows64& v, const uint64_t* m)
 }
 
 // Rounds 10 and 11 take sigma_0 and sigma_1 again (gather64 reduces r modulo 10).
-template <size_t... r> inline void blake2b_rounds(Rows64& v, const uint64_t* m, std::index_sequence<r...>)
+template <size_t... r>
+inline void blake2b_rounds(Rows64& v, const uint64_t* m, std::index_sequence<r...>)
 {
     (blake2b_round<int(r)>(v, m), ...);
 }
 
 } // namespace
 
-void blake2b_compress_ssse3(uint64_t h[8], const uint8_t* block, uint64_t t0, uint64_t t1, bool last)
+void blake2b_compress_ssse3(uint64_t h[8], const uint8_t* block, uint64_t t0, uint64_t t1,
+                            bool last)
 {
     uint64_t m[16];
     std::memcpy(m, block, sizeof m); // little-endian words, as the machine holds them

@@ -23,7 +23,8 @@ template <int r> inline void blake512_round(Rows& v, const uint64_t* m)
 }
 
 // Rounds 10 to 15 take sigma_0 to sigma_5 again (gather reduces r modulo 10).
-template <size_t... r> inline void blake512_rounds(Rows& v, const uint64_t* m, std::index_sequence<r...>)
+template <size_t... r>
+inline void blake512_rounds(Rows& v, const uint64_t* m, std::index_sequence<r...>)
 {
     (blake512_round<int(r)>(v, m), ...);
 }

@@ -22,9 +22,11 @@ namespace blake_rows {
 template <int n> inline __m128i rotr32(__m128i x)
 {
     if (n == 16)
-        return _mm_shuffle_epi8(x, _mm_setr_epi8(2, 3, 0, 1, 6, 7, 4, 5, 10, 11, 8, 9, 14, 15, 12, 13));
+        return _mm_shuffle_epi8(
+            x, _mm_setr_epi8(2, 3, 0, 1, 6, 7, 4, 5, 10, 11, 8, 9, 14, 15, 12, 13));
     if (n == 8)
-        return _mm_shuffle_epi8(x, _mm_setr_epi8(1, 2, 3, 0, 5, 6, 7, 4, 9, 10, 11, 8, 13, 14, 15, 12));
+        return _mm_shuffle_epi8(
+            x, _mm_setr_epi8(1, 2, 3, 0, 5, 6, 7, 4, 9, 10, 11, 8, 13, 14, 15, 12));
     return _mm_or_si128(_mm_srli_epi32(x, n), _mm_slli_epi32(x, 32 - n));
 }
 
@@ -61,7 +63,10 @@ inline void undiagonalize(Rows32& v)
 
 // The index into sigma_r of the word that column j takes in one half of G: first = 0 and 1 for
 // the columns, 8 and 9 for the diagonals, where column j holds diagonal j - 1.
-constexpr int word_index(int first, int j) { return first < 8 ? first + 2 * j : first + 2 * ((j + 3) % 4); }
+constexpr int word_index(int first, int j)
+{
+    return first < 8 ? first + 2 * j : first + 2 * ((j + 3) % 4);
+}
 
 // The four words one half of G takes in round r, column 0 first.
 template <int r, int first> inline __m128i gather32(const uint32_t* words)
@@ -89,9 +94,11 @@ template <int n> inline __m128i rotr64(__m128i x)
     if (n == 32)
         return _mm_shuffle_epi32(x, _MM_SHUFFLE(2, 3, 0, 1));
     if (n == 24)
-        return _mm_shuffle_epi8(x, _mm_setr_epi8(3, 4, 5, 6, 7, 0, 1, 2, 11, 12, 13, 14, 15, 8, 9, 10));
+        return _mm_shuffle_epi8(
+            x, _mm_setr_epi8(3, 4, 5, 6, 7, 0, 1, 2, 11, 12, 13, 14, 15, 8, 9, 10));
     if (n == 16)
-        return _mm_shuffle_epi8(x, _mm_setr_epi8(2, 3, 4, 5, 6, 7, 0, 1, 10, 11, 12, 13, 14, 15, 8, 9));
+        return _mm_shuffle_epi8(
+            x, _mm_setr_epi8(2, 3, 4, 5, 6, 7, 0, 1, 10, 11, 12, 13, 14, 15, 8, 9));
     if (n == 63)
         return _mm_or_si128(_mm_srli_epi64(x, 63), _mm_add_epi64(x, x));
     return _mm_or_si128(_mm_srli_epi64(x, n), _mm_slli_epi64(x, 64 - n));
@@ -105,7 +112,10 @@ struct Rows64 {
     Row64 a, b, c, d;
 };
 
-inline Row64 add64(Row64 x, Row64 y) { return {_mm_add_epi64(x.lo, y.lo), _mm_add_epi64(x.hi, y.hi)}; }
+inline Row64 add64(Row64 x, Row64 y)
+{
+    return {_mm_add_epi64(x.lo, y.lo), _mm_add_epi64(x.hi, y.hi)};
+}
 
 template <int n> inline Row64 xor_rotr64(Row64 x, Row64 y)
 {
@@ -173,6 +183,9 @@ inline void store_row64(uint64_t* p, Row64 x)
     _mm_storeu_si128(reinterpret_cast<__m128i*>(p + 2), x.hi);
 }
 
-inline Row64 xor64(Row64 x, Row64 y) { return {_mm_xor_si128(x.lo, y.lo), _mm_xor_si128(x.hi, y.hi)}; }
+inline Row64 xor64(Row64 x, Row64 y)
+{
+    return {_mm_xor_si128(x.lo, y.lo), _mm_xor_si128(x.hi, y.hi)};
+}
 
 } // namespace blake_rows

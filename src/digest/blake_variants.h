@@ -7,10 +7,10 @@
 #include <cstdint>
 
 // The portable compressions (blake.cpp), which the variants are tested against.
-void blake256_compress_portable(uint32_t h[8], const uint32_t s[4], const uint8_t* block, uint32_t t0,
-                                uint32_t t1);
-void blake512_compress_portable(uint64_t h[8], const uint64_t s[4], const uint8_t* block, uint64_t t0,
-                                uint64_t t1);
+void blake256_compress_portable(uint32_t h[8], const uint32_t s[4], const uint8_t* block,
+                                uint32_t t0, uint32_t t1);
+void blake512_compress_portable(uint64_t h[8], const uint64_t s[4], const uint8_t* block,
+                                uint64_t t0, uint64_t t1);
 
 // SSSE3 (blake256_ssse3.cpp, blake512_ssse3.cpp).
 void blake256_compress_ssse3(uint32_t h[8], const uint32_t s[4], const uint8_t* block, uint32_t t0,

@@ -83,8 +83,8 @@ void limit_cpu_features(uint32_t mask) { limit.store(mask, std::memory_order_rel
 
 const char* cpu_feature_names(uint32_t features)
 {
-    static const char* const names[] = {"sse2", "ssse3", "sse4.1", "avx", "avx2",
-                                        "sha", "pclmul", "bmi2", "bmi1"};
+    static const char* const names[] = {"sse2", "ssse3",  "sse4.1", "avx", "avx2",
+                                        "sha",  "pclmul", "bmi2",   "bmi1"};
     static thread_local std::string text;
     text.clear();
     for (unsigned i = 0; i < sizeof names / sizeof names[0]; ++i)

@@ -19,7 +19,7 @@ enum CpuFeature : uint32_t {
     cpu_sha = 1u << 5,    // SHA-NI: SHA-1 and SHA-256 rounds
     cpu_pclmul = 1u << 6, // carry-less multiplication
     cpu_bmi2 = 1u << 7,
-    cpu_bmi1 = 1u << 8,   // ANDN among others
+    cpu_bmi1 = 1u << 8, // ANDN among others
 };
 
 const uint32_t cpu_all_features = 0x1FFu;

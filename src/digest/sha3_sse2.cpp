@@ -16,7 +16,10 @@ template <int n> inline Lane rotl(Lane x)
     return _mm_or_si128(_mm_slli_epi64(x, n), _mm_srli_epi64(x, 64 - n));
 }
 
-inline Lane x(Lane a, Lane b) { return _mm_xor_si128(a, b); }
+inline Lane x(Lane a, Lane b)
+{
+    return _mm_xor_si128(a, b);
+}
 
 // chi on one plane: e_x = b_x ^ (~b_{x+1} & b_{x+2}), PANDN doing the complement.
 inline void chi(Lane* e, Lane b0, Lane b1, Lane b2, Lane b3, Lane b4)
@@ -28,7 +31,10 @@ inline void chi(Lane* e, Lane b0, Lane b1, Lane b2, Lane b3, Lane b4)
     e[4] = x(b4, _mm_andnot_si128(b0, b1));
 }
 
-inline Lane column(const Lane* a, int i) { return x(x(x(a[i], a[i + 5]), x(a[i + 10], a[i + 15])), a[i + 20]); }
+inline Lane column(const Lane* a, int i)
+{
+    return x(x(x(a[i], a[i + 5]), x(a[i + 10], a[i + 15])), a[i + 20]);
+}
 
 // One round from a to e, lane (x, y) at x + 5y. Plane y of e is chi over the lanes
 // B(x, y) = rotl(A(x + 3y, x) ^ D(x + 3y), rho offset of that lane), which is rho and pi.

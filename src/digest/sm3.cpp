@@ -42,7 +42,10 @@ void Sm3::finish() { finish_be64(); }
 
 void Sm3::get_digest(uint8_t* out) { write_be32_words(out, 32); }
 
-void Sm3::transform() { compress_(chain_, buffer_); }
+void Sm3::transform()
+{
+    compress_(chain_, buffer_);
+}
 
 // The compression function CF of section 5.3: message expansion (5.3.2), then 64 rounds
 // (5.3.3) in two loops with their own Boolean functions and constant, then V ^= ABCDEFGH.

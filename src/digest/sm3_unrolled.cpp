@@ -28,8 +28,14 @@ struct RotatedConstants {
 
 constexpr RotatedConstants rotated;
 
-[[gnu::always_inline]] inline uint32_t p0(uint32_t x) { return x ^ rotl32(x, 9) ^ rotl32(x, 17); }
-[[gnu::always_inline]] inline uint32_t p1(uint32_t x) { return x ^ rotl32(x, 15) ^ rotl32(x, 23); }
+[[gnu::always_inline]] inline uint32_t p0(uint32_t x)
+{
+    return x ^ rotl32(x, 9) ^ rotl32(x, 17);
+}
+[[gnu::always_inline]] inline uint32_t p1(uint32_t x)
+{
+    return x ^ rotl32(x, 15) ^ rotl32(x, 23);
+}
 
 // Section 5.3.2 for one word, k >= 16.
 template <int k> [[gnu::always_inline]] inline void expand(uint32_t* w)
@@ -40,8 +46,9 @@ template <int k> [[gnu::always_inline]] inline void expand(uint32_t* w)
 // Round j of section 5.3.3 on (a, ..., h). The new word order is (d, a, b, c, h, e, f, g):
 // d and h receive TT1 and P0(TT2), b and f their rotations, the rest keep their values.
 template <int j>
-[[gnu::always_inline]] inline void sm3_round(uint32_t a, uint32_t& b, uint32_t c, uint32_t& d, uint32_t e, uint32_t& f,
-                      uint32_t g, uint32_t& h, uint32_t* w)
+[[gnu::always_inline]] inline void sm3_round(uint32_t a, uint32_t& b, uint32_t c, uint32_t& d,
+                                             uint32_t e, uint32_t& f, uint32_t g, uint32_t& h,
+                                             uint32_t* w)
 {
     if constexpr (j + 4 >= 16)
         expand<j + 4>(w);
@@ -59,8 +66,9 @@ template <int j>
 }
 
 template <int j>
-[[gnu::always_inline]] inline void four_rounds(uint32_t& a, uint32_t& b, uint32_t& c, uint32_t& d, uint32_t& e,
-                            uint32_t& f, uint32_t& g, uint32_t& h, uint32_t* w)
+[[gnu::always_inline]] inline void four_rounds(uint32_t& a, uint32_t& b, uint32_t& c, uint32_t& d,
+                                               uint32_t& e, uint32_t& f, uint32_t& g, uint32_t& h,
+                                               uint32_t* w)
 {
     sm3_round<j>(a, b, c, d, e, f, g, h, w);
     sm3_round<j + 1>(d, a, b, c, h, e, f, g, w);
@@ -68,8 +76,7 @@ template <int j>
     sm3_round<j + 3>(b, c, d, a, f, g, h, e, w);
 }
 
-template <int... q>
-[[gnu::always_inline]] inline void all_rounds(uint32_t* v, uint32_t* w)
+template <int... q> [[gnu::always_inline]] inline void all_rounds(uint32_t* v, uint32_t* w)
 {
     uint32_t a = v[0], b = v[1], c = v[2], d = v[3], e = v[4], f = v[5], g = v[6], h = v[7];
     (four_rounds<4 * q>(a, b, c, d, e, f, g, h, w), ...);

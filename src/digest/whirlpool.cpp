@@ -108,7 +108,10 @@ void Whirlpool::get_digest(uint8_t* out)
     write_be64_words(out, 64);
 }
 
-void Whirlpool::transform() { compress_(chain_, buffer_); }
+void Whirlpool::transform()
+{
+    compress_(chain_, buffer_);
+}
 
 // Miyaguchi-Preneel: H := H ^ m ^ W_H(m). Two rounds per pass, ping-ponging between two
 // key/state pairs so no array is copied between rounds.

@@ -166,7 +166,8 @@ TEST(AcceleratedBlocks, Sm3AndWhirlpoolCompressions)
 {
     check_chain<uint32_t>({"SM3 unrolled", 0, sm3_compress_unrolled}, sm3_compress_portable);
 #if defined(__x86_64__)
-    check_chain<uint64_t>({"Whirlpool x64", 0, whirlpool_compress_x64}, whirlpool_compress_portable);
+    check_chain<uint64_t>({"Whirlpool x64", 0, whirlpool_compress_x64},
+                          whirlpool_compress_portable);
 #elif defined(__i386__)
     check_chain<uint64_t>({"Whirlpool mmx", cpu_sse2, whirlpool_compress_mmx},
                           whirlpool_compress_portable);
@@ -199,7 +200,8 @@ TEST(AcceleratedBlocks, KeccakPermutations)
             std::memcpy(lanes, expected, sizeof lanes);
             Sha3::keccak_f1600(expected);
             v.permute(lanes);
-            ASSERT_EQ(std::memcmp(lanes, expected, sizeof lanes), 0) << v.name << ", trial " << trial;
+            ASSERT_EQ(std::memcmp(lanes, expected, sizeof lanes), 0)
+                << v.name << ", trial " << trial;
         }
     }
 }

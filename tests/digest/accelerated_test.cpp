@@ -15,19 +15,16 @@
 namespace {
 
 const wchar_t* const algorithms[] = {
-    L"SHA3_224", L"SHA3_256", L"SHA3_384", L"SHA3_512", L"BLAKE224", L"BLAKE256",
-    L"BLAKE384", L"BLAKE512", L"BLAKE2s_256", L"BLAKE2b_512", L"SM3", L"Whirlpool",
+    L"SHA3_224", L"SHA3_256", L"SHA3_384",    L"SHA3_512",    L"BLAKE224", L"BLAKE256",
+    L"BLAKE384", L"BLAKE512", L"BLAKE2s_256", L"BLAKE2b_512", L"SM3",      L"Whirlpool",
 };
 
 // The feature sets to run: the detected set and each lower level of it, down to SSE2 alone.
 std::vector<uint32_t> levels_to_run()
 {
     const uint32_t d = cpu_features_detected();
-    const uint32_t masks[] = {cpu_all_features,
-                              cpu_all_features & ~cpu_avx2,
-                              cpu_sse2 | cpu_ssse3 | cpu_sse41,
-                              cpu_sse2 | cpu_ssse3,
-                              cpu_sse2};
+    const uint32_t masks[] = {cpu_all_features, cpu_all_features & ~cpu_avx2,
+                              cpu_sse2 | cpu_ssse3 | cpu_sse41, cpu_sse2 | cpu_ssse3, cpu_sse2};
     std::vector<uint32_t> levels;
     for (uint32_t m : masks)
         if ((d & m) != 0 && std::find(levels.begin(), levels.end(), d & m) == levels.end())
@@ -87,12 +84,14 @@ TEST(AcceleratedVariants, AgreeWithThePortablePathAtEveryFeatureLevel)
                 portable->reset();
                 portable->update(m.data(), uint32_t(length));
                 ASSERT_EQ(finish_hex(*fast), finish_hex(*portable))
-                    << narrow(name) << " " << cpu_feature_names(level) << ", " << length << " bytes";
+                    << narrow(name) << " " << cpu_feature_names(level) << ", " << length
+                    << " bytes";
             }
             for (size_t length : {4096u, 65537u}) {
                 const std::vector<uint8_t> m = random_bytes(r, length);
                 EXPECT_EQ(digest_in_pieces(*fast, m, r), digest_in_pieces(*portable, m, r))
-                    << narrow(name) << " " << cpu_feature_names(level) << ", " << length << " bytes";
+                    << narrow(name) << " " << cpu_feature_names(level) << ", " << length
+                    << " bytes";
             }
         }
     }
