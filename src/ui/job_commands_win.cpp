@@ -26,14 +26,19 @@ void stop_and_delete(HashJob* job)
 }
 
 // Takes the job out of the window before stopping it, so that nothing reached while serving
-// calls can see it again.
-void end_current_job(MainDialog* state)
+// calls can see it again, and holds Start/Abort off until it is gone. The calls served may
+// have destroyed the window meanwhile: its state is looked up again afterwards.
+void end_current_job(HWND dialog)
 {
+    MainDialog* state = main_dialog(dialog);
     if (state == nullptr || state->current_job == nullptr)
         return;
     HashJob* job = state->current_job;
     state->current_job = nullptr;
+    state->ending_job = true;
     stop_and_delete(job);
+    if (MainDialog* still = main_dialog(dialog))
+        still->ending_job = false;
 }
 
 void start_job(HWND dialog, MainDialog* state)
@@ -52,13 +57,13 @@ void start_job(HWND dialog, MainDialog* state)
 void start_or_abort_job(HWND dialog)
 {
     MainDialog* state = main_dialog(dialog);
-    if (state == nullptr)
+    if (state == nullptr || state->ending_job)
         return;
     if (state->current_job == nullptr) {
         start_job(dialog, state);
         return;
     }
-    end_current_job(state);
+    end_current_job(dialog);
     set_running_state(dialog, true);
     show_status(dialog, status_information,
                 result_message(static_cast<int32_t>(ResultCode::Aborted)));
@@ -66,7 +71,7 @@ void start_or_abort_job(HWND dialog)
 
 void handle_job_done(HWND dialog)
 {
-    end_current_job(main_dialog(dialog));
+    end_current_job(dialog);
     set_running_state(dialog, true);
     show_status(dialog, status_information,
                 result_message(static_cast<int32_t>(ResultCode::Completed)));
@@ -74,12 +79,12 @@ void handle_job_done(HWND dialog)
 
 void handle_job_failed(HWND dialog, WPARAM code)
 {
-    end_current_job(main_dialog(dialog));
+    end_current_job(dialog);
     set_running_state(dialog, true);
     show_run_failure(dialog, code);
 }
 
 void delete_current_job(HWND dialog)
 {
-    end_current_job(main_dialog(dialog));
+    end_current_job(dialog);
 }

@@ -8,6 +8,9 @@
 //   thread raises the stop signal and serves such calls while it waits for the thread to end;
 //   only then does it delete the job. Neither thread can wait for the other for ever.
 // - After any of these the window is idle unless a run has just started.
+// - That wait also serves Start/Abort presses sent by other threads or programs (an
+//   automation tool's BM_CLICK). Such a press meets a run that is already ending and is
+//   ignored: a run started there would run behind an idle window, or behind a closed one.
 #pragma once
 
 #include <windows.h>

@@ -19,6 +19,7 @@ class TaskbarProgress;
 
 struct MainDialog {
     HashJob* current_job = nullptr;      // the one run of the window; null when idle
+    bool ending_job = false;             // a run is being ended: Start/Abort is ignored
     TaskbarProgress* progress = nullptr; // the entry point's; null until attached
 };
 
