@@ -6,7 +6,7 @@
 
 namespace {
 
-const wchar_t extended_prefix[] = L"\\\\?\\";      // \\?\ .
+const wchar_t extended_prefix[] = L"\\\\?\\";          // \\?\ .
 const wchar_t extended_unc_prefix[] = L"\\\\?\\UNC\\"; // \\?\UNC\ .
 
 bool is_blank(wchar_t c)
@@ -92,8 +92,7 @@ std::wstring extended_path(const std::wstring& full_path)
     const std::wstring& p = full_path;
     if (starts_with(p, extended_prefix)) {
         const size_t at = 4;
-        if (drive_root_at(p, at) || starts_with_no_case(p, L"UNC\\", at) ||
-            volume_file_at(p, at))
+        if (drive_root_at(p, at) || starts_with_no_case(p, L"UNC\\", at) || volume_file_at(p, at))
             return p;
         return std::wstring(); // \\?\GLOBALROOT\..., a bare volume, a pipe: devices
     }

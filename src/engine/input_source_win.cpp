@@ -150,8 +150,8 @@ bool InputSource::stamp_of(HANDLE file, FileStamp* stamp)
     stamp->volume = info.dwVolumeSerialNumber;
     stamp->index = (uint64_t(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
     stamp->size = (uint64_t(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
-    stamp->written = (uint64_t(info.ftLastWriteTime.dwHighDateTime) << 32) |
-                     info.ftLastWriteTime.dwLowDateTime;
+    stamp->written =
+        (uint64_t(info.ftLastWriteTime.dwHighDateTime) << 32) | info.ftLastWriteTime.dwLowDateTime;
     return true;
 }
 
@@ -161,8 +161,7 @@ bool InputSource::stamp_of(HANDLE file, FileStamp* stamp)
 bool InputSource::unchanged_since_open() const
 {
     FileStamp now;
-    if (!stamp_of(file_.get(), &now) || now.size != opened_.size ||
-        now.written != opened_.written)
+    if (!stamp_of(file_.get(), &now) || now.size != opened_.size || now.written != opened_.written)
         return false;
     if (opened_name_.empty())
         return true;

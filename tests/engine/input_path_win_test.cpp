@@ -63,7 +63,7 @@ TEST(InputPath, QuotesAndWhiteSpaceAroundAPathAreDropped)
     EXPECT_EQ(unquoted_path(L"\"C:\\a b\\c.txt\""), L"C:\\a b\\c.txt");
     EXPECT_EQ(unquoted_path(L"  \t\"C:\\a b\\c.txt\" \r\n"), L"C:\\a b\\c.txt");
     EXPECT_EQ(unquoted_path(L"  C:\\a b\\c.txt  "), L"C:\\a b\\c.txt");
-    EXPECT_EQ(unquoted_path(L"\"\"x\"\""), L"\"x\""); // one pair only
+    EXPECT_EQ(unquoted_path(L"\"\"x\"\""), L"\"x\"");       // one pair only
     EXPECT_EQ(unquoted_path(L"\"C:\\open"), L"\"C:\\open"); // unmatched: left to fail
     EXPECT_EQ(unquoted_path(L"\""), L"\"");
     EXPECT_EQ(unquoted_path(L"\"\""), L"");
@@ -85,10 +85,10 @@ TEST(InputPath, DriveAndSharePathsTakeTheExtendedForm)
 TEST(InputPath, DevicesAndWhatIsNotAFullPathGiveNothing)
 {
     for (const wchar_t* device :
-         {L"\\\\.\\CON", L"\\\\.\\nul", L"\\\\.\\PhysicalDrive0", L"\\\\.\\C:",
-          L"\\\\.\\pipe\\p", L"\\\\?\\GLOBALROOT\\Device\\Harddisk0\\Partition0",
-          L"\\\\?\\Volume{0123-45}\\", L"\\\\?\\Volume{0123-45}", L"\\\\?\\pipe\\p",
-          L"relative\\f", L"C:relative", L"", L"\\\\"})
+         {L"\\\\.\\CON", L"\\\\.\\nul", L"\\\\.\\PhysicalDrive0", L"\\\\.\\C:", L"\\\\.\\pipe\\p",
+          L"\\\\?\\GLOBALROOT\\Device\\Harddisk0\\Partition0", L"\\\\?\\Volume{0123-45}\\",
+          L"\\\\?\\Volume{0123-45}", L"\\\\?\\pipe\\p", L"relative\\f", L"C:relative", L"",
+          L"\\\\"})
         EXPECT_EQ(extended_path(device), L"") << narrow(device);
     for (const wchar_t* field : {L"CON", L"nul", L"  AUX  ", L"\"COM1\"", L"\\??\\C:\\f",
                                  L"\\\\.\\PhysicalDrive0", L"", L"    ", L"\"\""})
@@ -109,8 +109,8 @@ TEST(InputPathSource, QuotedRelativeAndSpacedPathsOpenTheFile)
     const std::wstring name = L"input path spaced.bin";
     ASSERT_TRUE(write_file(name, pattern_message(3000)));
     for (const std::wstring& field :
-         {name, L"\"" + name + L"\"", L"  \"" + current_folder() + name + L"\"\t",
-          L".\\" + name, L"  " + name + L"  "}) {
+         {name, L"\"" + name + L"\"", L"  \"" + current_folder() + name + L"\"\t", L".\\" + name,
+          L"  " + name + L"  "}) {
         std::unique_ptr<InputSource> source(file_source(field));
         ASSERT_TRUE(source->has_data()) << narrow(field.c_str());
         EXPECT_EQ(read_all(*source), pattern_message(3000)) << narrow(field.c_str());
@@ -181,8 +181,8 @@ TEST(InputPathSource, DevicesFoldersAndEmptyPathsHaveNoData)
 HandleHolder open_shared(const std::wstring& path)
 {
     HandleHolder file;
-    file.take(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                          nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    file.take(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                          OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     return file;
 }
 

@@ -121,8 +121,8 @@ TEST_F(BadInputs, AFileHeldExclusivelyFailsPromptlyAndLeavesNothingOpen)
     const std::wstring path = pattern_file(1000);
     expect_file_digests(path, 1000); // a first run makes what the program keeps for good
     const long handles_before = settled_usage(dravik_.process()).handles;
-    HANDLE held = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE held = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
     ASSERT_NE(held, INVALID_HANDLE_VALUE);
     ASSERT_TRUE(use_file(path));
     DWORD elapsed = 0;
@@ -169,17 +169,17 @@ TEST_F(BadInputs, TextsWithLoneSurrogatesLongTextsAndControlCharacters)
     const std::wstring lone_high(1, wchar_t(0xD800)), lone_low(1, wchar_t(0xDC00));
     const std::wstring pair = L"\U0001F600";
     for (const std::wstring& text :
-         {L"ab" + lone_high + L"cd", lone_low + L"abc", L"ab" + lone_low,
-          L"x" + pair + lone_high, std::wstring(5000, L'x'),
-          std::wstring(4094, L'a') + pair, std::wstring(4095, L'a') + lone_high,
-          std::wstring(L"a\tb\x01" L"c\x1B\x7F d\x85\xA0\x3000 e\r\nf"),
+         {L"ab" + lone_high + L"cd", lone_low + L"abc", L"ab" + lone_low, L"x" + pair + lone_high,
+          std::wstring(5000, L'x'), std::wstring(4094, L'a') + pair,
+          std::wstring(4095, L'a') + lone_high,
+          std::wstring(L"a\tb\u0001c\u001B\u007F d\u0085\u00A0\u3000 e\r\nf"),
           std::wstring(4000, L'\x1F') + L"\x0B\x0C"}) {
         SCOPED_TRACE(::testing::Message() << text.size() << " units");
         expect_text_digests(text);
     }
     // The field keeps the control characters the window was given: they are digested.
-    ASSERT_TRUE(use_text(L"a\tb\x01" L"c"));
-    EXPECT_EQ(dravik_.text(IDC_TEXT), L"a\tb\x01" L"c");
+    ASSERT_TRUE(use_text(L"a\tb\u0001c"));
+    EXPECT_EQ(dravik_.text(IDC_TEXT), L"a\tb\u0001c");
 }
 
 } // namespace

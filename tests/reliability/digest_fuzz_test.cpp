@@ -78,8 +78,8 @@ TEST(DigestFuzz, RandomPiecesAgreeWithOneShotForEveryAlgorithm)
     const std::vector<AlgorithmId> ids = built_algorithms();
     ASSERT_FALSE(ids.empty());
     const std::vector<FeatureLevel> levels = feature_levels();
-    const auto end = std::chrono::steady_clock::now() +
-                     std::chrono::duration<double>(fuzz_seconds());
+    const auto end =
+        std::chrono::steady_clock::now() + std::chrono::duration<double>(fuzz_seconds());
     // A new start value each run widens what is tried; a failure names it.
     const uint32_t start = static_cast<uint32_t>(std::time(nullptr)) | 1u;
     SCOPED_TRACE("generator start value " + std::to_string(start));
