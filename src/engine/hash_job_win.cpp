@@ -3,6 +3,7 @@
 #include <new>
 
 #include "digest/catalogue.h"
+#include "engine/read_border_win.h"
 #include "ui/main_dialog_win.h"
 #include "ui/taskbar_progress_win.h"
 
@@ -156,8 +157,10 @@ bool HashJob::read_and_digest()
 {
     uint8_t* chunk = read_buffer_.get();
     uint32_t previous = 0;
+    uint64_t reads = 0;
     for (;;) {
         const uint32_t length = source_->read_chunk(chunk);
+        at_read_border(*this, ++reads, length);
         if (source_->failed())
             return false;
         if (length == 0)
