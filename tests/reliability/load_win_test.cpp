@@ -68,7 +68,7 @@ RunPlan random_plan(Xorshift32& random)
     plan.abort_after_ms = random.below(60);
     plan.file = random.below(3) != 0;
     if (plan.abort && random.below(2) == 0) {
-        plan.file = plan.long_file = true; // seconds long: the abort always meets it running
+        plan.file = plan.long_file = true; // held: the abort always meets it running
     } else if (plan.file) {
         plan.size = file_sizes[random.below(sizeof file_sizes / sizeof file_sizes[0])];
     } else {
@@ -79,12 +79,16 @@ RunPlan random_plan(Xorshift32& random)
 
 class Load : public ReliabilityTest {
 protected:
+    std::wstring program() const override { return dravik_held_exe(); }
+
     ::testing::AssertionResult make_run(const RunPlan& plan, std::wstring* status)
     {
         ::testing::AssertionResult set = choose_rows(plan.rows);
         if (set)
             set = plan.file ? use_file(plan.long_file ? long_run_file() : pattern_file(plan.size))
                             : use_text(plan.text);
+        // A run over the long file is held after its second read until the abort.
+        hold_.reset(plan.long_file ? new ReaderHold(GetProcessId(dravik_.process()), 2) : nullptr);
         if (set)
             set = press_start();
         if (!set)

@@ -4,11 +4,6 @@
 
 const wchar_t* const status_failed = L"エラー: ダイジェスト取得処理に失敗しました。";
 
-std::wstring dravik_exe()
-{
-    return windows_path(L"" DRAVIK_EXE);
-}
-
 bool final_status(const std::wstring& status)
 {
     return !status.empty() && status.compare(0, 3, L"計算中") != 0 && status != L"<no answer>";

@@ -12,9 +12,6 @@
 // "エラー: ダイジェスト取得処理に失敗しました。", the status of a run whose input failed.
 extern const wchar_t* const status_failed;
 
-// The program under test, as a Windows path.
-std::wstring dravik_exe();
-
 // A status that ends a run: set, and not a progress text.
 bool final_status(const std::wstring& status);
 

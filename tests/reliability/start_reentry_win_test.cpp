@@ -13,6 +13,7 @@
 #include "concurrency_test_support_win.h"
 #include "engine/job_protocol.h"
 #include "job_window_win.h"
+#include "support/reader_hold_win.h"
 #include "support/vectors.h"
 #include "ui/main_dialog_win.h"
 #include "ui/resource.h"
@@ -93,11 +94,12 @@ TEST_F(StartReentry, PressWhileTheWindowEndsACompletedRun)
 
 TEST_F(StartReentry, PressWhileTheUserAbortsARun)
 {
-    TestFile file("reentry_abort", std::vector<uint8_t>(48 * 1024 * 1024, 0x3C));
+    TestFile file("reentry_abort", std::vector<uint8_t>(3 * HashJob::CHUNK_SIZE, 0x3C));
     use_file(file.path());
     choose_rows({algorithm_id_from_name(L"Whirlpool"), algorithm_id_from_name(L"SHA512")});
+    ReaderHold hold(GetCurrentProcessId(), 2); // the run is reading when the user aborts
     press_start(dialog_);
-    ASSERT_TRUE(pump_until([this] { return received(WM_PROGRESS_STEP); }));
+    ASSERT_TRUE(pump_until([&] { return hold.held() && received(WM_PROGRESS_STEP); }));
     queue_foreign_press();
     press_start(dialog_); // the user's Abort
     ASSERT_TRUE(presser_->join(10000));
@@ -111,11 +113,12 @@ TEST_F(StartReentry, PressWhileTheUserAbortsARun)
 
 TEST_F(StartReentry, PressWhileTheWindowIsClosedDuringARun)
 {
-    TestFile file("reentry_close", std::vector<uint8_t>(48 * 1024 * 1024, 0x3D));
+    TestFile file("reentry_close", std::vector<uint8_t>(3 * HashJob::CHUNK_SIZE, 0x3D));
     use_file(file.path());
     choose_rows({algorithm_id_from_name(L"Whirlpool")});
+    ReaderHold hold(GetCurrentProcessId(), 2); // the run is reading when the window closes
     press_start(dialog_);
-    ASSERT_TRUE(pump_until([this] { return received(WM_PROGRESS_STEP); }));
+    ASSERT_TRUE(pump_until([&] { return hold.held() && received(WM_PROGRESS_STEP); }));
     queue_foreign_press();
     DestroyWindow(dialog_);
     ASSERT_TRUE(presser_->join(10000));

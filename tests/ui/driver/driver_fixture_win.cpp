@@ -26,7 +26,7 @@ const int input_ids[9] = {IDC_FILE_OPTION, IDC_TEXT_OPTION, IDC_PATH,
 namespace {
 
 const DWORD launch_timeout_ms = 30000;
-const uint64_t long_run_size = uint64_t(1) << 30; // zeros; several seconds of Whirlpool x4
+const uint64_t long_run_size = uint64_t(1) << 30; // zeros; seconds of digesting, were it let go
 const int combo_ids[4] = {IDC_ROW1_COMBO, IDC_ROW2_COMBO, IDC_ROW3_COMBO, IDC_ROW4_COMBO};
 const int result_ids[4] = {IDC_ROW1_RESULT, IDC_ROW2_RESULT, IDC_ROW3_RESULT, IDC_ROW4_RESULT};
 
@@ -93,12 +93,17 @@ private:
 DriverFiles* DriverFiles::instance =
     static_cast<DriverFiles*>(::testing::AddGlobalTestEnvironment(new DriverFiles));
 
-std::wstring dravik_program()
+} // namespace
+
+std::wstring dravik_exe()
 {
     return windows_path(L"" DRAVIK_EXE);
 }
 
-} // namespace
+std::wstring dravik_held_exe()
+{
+    return windows_path(L"" DRAVIK_HELD_EXE);
+}
 
 std::wstring expected_pattern_digest(const std::wstring& name, uint64_t length)
 {
@@ -141,12 +146,18 @@ std::wstring long_run_file()
 
 void DriverTest::SetUp()
 {
-    ASSERT_TRUE(dravik_.launch(dravik_program(), launch_timeout_ms)) << utf8(dravik_.error());
+    ASSERT_TRUE(dravik_.launch(program(), launch_timeout_ms)) << utf8(dravik_.error());
 }
 
 void DriverTest::TearDown()
 {
     dravik_.terminate();
+    hold_.reset();
+}
+
+std::wstring DriverTest::program() const
+{
+    return dravik_exe();
 }
 
 ::testing::AssertionResult DriverTest::choose_rows(const Rows& names)
@@ -187,6 +198,7 @@ bool DriverTest::idle() const
 
 ::testing::AssertionResult DriverTest::run(std::wstring* status, DWORD timeout_ms)
 {
+    hold_.reset();
     if (!dravik_.set_text(IDC_STATUS, L"") || !dravik_.click(IDC_START))
         return ::testing::AssertionFailure() << "Start could not be pressed";
     bool ended = wait_until(
@@ -204,13 +216,20 @@ bool DriverTest::idle() const
 
 ::testing::AssertionResult DriverTest::start_long_run()
 {
+    hold_.reset(new ReaderHold(GetProcessId(dravik_.process()), 2));
+    if (!hold_->armed())
+        return ::testing::AssertionFailure() << "the reader hold could not be armed";
     if (!dravik_.click(IDC_START))
         return ::testing::AssertionFailure() << "Start could not be pressed";
     if (dravik_.text(IDC_START) != abort_caption)
         return ::testing::AssertionFailure()
                << "not running: button " << utf8(dravik_.text(IDC_START)) << ", status "
                << utf8(dravik_.text(IDC_STATUS));
-    // The first step arrives once the second chunk has been read: the run is well under way.
+    if (!hold_->held(30000))
+        return ::testing::AssertionFailure()
+               << "the reader was not held after its second read (is this dravik_held.exe?); "
+               << "status " << utf8(dravik_.text(IDC_STATUS));
+    // The first chunk's step was posted before the second read.
     if (!wait_until([&] { return dravik_.text(IDC_STATUS).compare(0, 3, L"計算中") == 0; }, 30000))
         return ::testing::AssertionFailure()
                << "no progress shown; status " << utf8(dravik_.text(IDC_STATUS));

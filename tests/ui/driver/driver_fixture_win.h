@@ -6,10 +6,12 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "remote_dialog_win.h"
+#include "support/reader_hold_win.h"
 
 // Status texts exactly as the window shows them ("%s: %s" of title and message).
 extern const wchar_t* const status_completed;
@@ -33,11 +35,16 @@ std::wstring expected_pattern_digest(const std::wstring& name, uint64_t length);
 std::wstring own_digest(const std::wstring& name, const std::string& bytes);
 std::wstring lower_case(std::wstring text);
 
+// The programs under test, as Windows paths: Dravik.exe, and the same program built with the
+// reader hold (support/reader_hold_win.h).
+std::wstring dravik_exe();
+std::wstring dravik_held_exe();
+
 // The temporary folder of this test program and its files (Windows paths).
 std::wstring driver_folder();
 // A file of length pattern bytes; made on first use.
 std::wstring pattern_file(uint64_t length);
-// A sparse file of zero bytes, large enough that a run over it lasts until it is aborted.
+// A sparse file of zero bytes, many chunks long, for runs that start_long_run holds.
 std::wstring long_run_file();
 
 class DriverTest : public ::testing::Test {
@@ -47,18 +54,25 @@ protected:
     void SetUp() override;
     void TearDown() override;
 
+    // The program SetUp launches: Dravik.exe; dravik_held.exe where a test holds a run.
+    virtual std::wstring program() const;
+
     // Picks each row's algorithm by its list text ("--------" for none).
     ::testing::AssertionResult choose_rows(const Rows& names);
     // The file option with path, or the text option with text, the way a user sets them.
     ::testing::AssertionResult use_file(const std::wstring& path);
     ::testing::AssertionResult use_text(const std::wstring& text);
     // Empties the status line, presses Start and waits until the window is idle again with a
-    // status set; status receives it.
+    // status set; status receives it. Drops the hold of an earlier start_long_run first.
     ::testing::AssertionResult run(std::wstring* status, DWORD timeout_ms = 60000);
-    // Presses Start and waits until the run shows progress (a long run still going).
+    // Arms hold_ after the second read of the next run, presses Start and waits until the
+    // run's reader is held there and the window shows progress: the run is reading, and stays
+    // so until it is aborted, the window closes or the hold is released, however slow or fast
+    // the machine. The input must be longer than two chunks and the program dravik_held.exe.
     ::testing::AssertionResult start_long_run();
     Rows results() const;
     bool idle() const;
 
     RemoteDialog dravik_;
+    std::unique_ptr<ReaderHold> hold_;
 };
