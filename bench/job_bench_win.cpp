@@ -7,7 +7,8 @@
 // - the page-cache read time: ReadFile of the whole file in 2 MiB pieces.
 // The file is written, read once to warm the page cache, and removed at the end.
 //
-// Usage: job_bench [MiB, default 1024]
+// Usage: job_bench [MiB, default 1024] [ROWS...]
+//   ROWS: algorithm names joined by '+' (default: SHA256, MD5, SHA256+SHA512+BLAKE2b_512+SHA3_256).
 #include <windows.h>
 
 #include <algorithm>
@@ -201,11 +202,23 @@ int main(int argc, char** argv)
                 static_cast<unsigned long long>(size >> 20), processors,
                 cpu_feature_names(cpu_features()), read_s, double(size) / 1e6 / read_s);
 
-    auto id = [](const char* name) { return algorithm_id_from_name(wide(name).c_str()); };
-    report(dialog, path, size, read_s, {id("SHA256")}, processors);
-    report(dialog, path, size, read_s, {id("MD5")}, processors);
-    report(dialog, path, size, read_s,
-           {id("SHA256"), id("SHA512"), id("BLAKE2b_512"), id("SHA3_256")}, processors);
+    std::vector<std::string> sets(argv + std::min(argc, 2), argv + argc);
+    if (sets.empty())
+        sets = {"SHA256", "MD5", "SHA256+SHA512+BLAKE2b_512+SHA3_256"};
+    for (const std::string& set : sets) {
+        std::vector<AlgorithmId> rows;
+        for (size_t begin = 0; begin <= set.size();) {
+            const size_t plus = std::min(set.find('+', begin), set.size());
+            const std::string name = set.substr(begin, plus - begin);
+            rows.push_back(algorithm_id_from_name(wide(name.c_str()).c_str()));
+            begin = plus + 1;
+        }
+        if (std::find(rows.begin(), rows.end(), algorithm_none) != rows.end() || rows.size() > 4) {
+            std::fprintf(stderr, "job_bench: %s is not one to four algorithm names\n", set.c_str());
+            return 2;
+        }
+        report(dialog, path, size, read_s, rows, processors);
+    }
 
     attach_taskbar_progress(dialog, nullptr);
     DestroyWindow(dialog);

@@ -10,6 +10,7 @@ packages=(
   wine wine64 fonts-noto-cjk xvfb xauth x11-utils x11-apps imagemagick
   qemu-user
   libssl-dev zlib1g-dev
+  openssl rhash
 )
 
 missing=()
