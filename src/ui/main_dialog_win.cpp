@@ -114,6 +114,16 @@ BOOL on_progress(HWND dialog, UINT message, WPARAM wparam)
     return FALSE;
 }
 
+// The progress display's redraw timer. Once the run has ended here (done, failed, aborted)
+// nothing more is drawn: its WM_PROGRESS_END, already queued, disarms the timer.
+void on_timer(HWND dialog, WPARAM timer)
+{
+    MainDialog* state = main_dialog(dialog);
+    if (timer == TaskbarProgress::redraw_timer_id && state != nullptr &&
+        state->progress != nullptr && state->current_job != nullptr)
+        show_pending_progress(dialog, *state->progress);
+}
+
 } // namespace
 
 HWND create_main_dialog(HINSTANCE instance)
@@ -152,6 +162,9 @@ INT_PTR CALLBACK main_dialog_proc(HWND dialog, UINT message, WPARAM wparam, LPAR
     case WM_PROGRESS_END:
     case WM_PROGRESS_STEP:
         return on_progress(dialog, message, wparam);
+    case WM_TIMER:
+        on_timer(dialog, wparam);
+        return TRUE;
     default:
         return FALSE;
     }

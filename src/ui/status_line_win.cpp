@@ -86,10 +86,25 @@ void format_progress_text(wchar_t (&out)[status_text_size], uint64_t done, uint6
                 unit);
 }
 
-void show_progress_step(HWND dialog, TaskbarProgress& progress, uint64_t bytes)
+namespace {
+
+void show_progress_text(HWND dialog, const TaskbarProgress& progress)
 {
-    progress.set_progress(progress.done() + bytes);
     wchar_t line[status_text_size] = {};
     format_progress_text(line, progress.done(), progress.total());
     SetDlgItemTextW(dialog, IDC_STATUS, line);
+}
+
+} // namespace
+
+void show_progress_step(HWND dialog, TaskbarProgress& progress, uint64_t bytes)
+{
+    if (progress.step(bytes))
+        show_progress_text(dialog, progress);
+}
+
+void show_pending_progress(HWND dialog, TaskbarProgress& progress)
+{
+    if (progress.redraw())
+        show_progress_text(dialog, progress);
 }

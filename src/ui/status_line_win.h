@@ -32,6 +32,8 @@ void show_run_failure(HWND dialog, uintptr_t code);
 // 1,048,576, else "MB". A total of 0 counts as 0 per cent.
 void format_progress_text(wchar_t (&out)[status_text_size], uint64_t done, uint64_t total);
 
-// WM_PROGRESS_STEP: adds bytes to the run's done count (bar and taskbar follow) and shows the
-// progress text.
+// WM_PROGRESS_STEP: adds bytes to the run's done count; bar, taskbar and progress text follow
+// at the display's pace (TaskbarProgress::step): now, or on the redraw timer.
 void show_progress_step(HWND dialog, TaskbarProgress& progress, uint64_t bytes);
+// The display's redraw timer: shows what the last steps left undrawn.
+void show_pending_progress(HWND dialog, TaskbarProgress& progress);

@@ -9,12 +9,18 @@
 //   complete_progress at the end of a finished run; every other operation runs on the
 //   window's thread. The posted message orders the write of total before its reads.
 // - Between runs the bar is disabled at 0 and the taskbar button shows no progress.
+// - Steps come one per chunk, hundreds a second. step redraws bar and taskbar at most once per
+//   redraw_interval_ms; a step within that time leaves its change to the redraw timer (WM_TIMER
+//   redraw_timer_id to the window, armed once), so the display never lags the steps by more
+//   than one interval, and the last step's values are shown. Once complete_progress has filled
+//   the bar, no step or timer draws it back.
 #pragma once
 
 #include <windows.h>
 
 #include <shobjidl.h>
 
+#include <atomic>
 #include <cstdint>
 
 #include "engine/interface_ptr.h"
@@ -22,6 +28,8 @@
 class TaskbarProgress {
 public:
     static constexpr int bar_range = 10000;
+    static constexpr UINT redraw_interval_ms = 30;
+    static constexpr UINT_PTR redraw_timer_id = 1;
 
     // Creates the taskbar list object through ComInitializer::create_instance (COM must be
     // initialised); sets the bar's range to 0..10000 and its position to 0.
@@ -37,9 +45,16 @@ public:
     void begin_progress();
     // done = new_done; bar at done / total * 10000, truncated; taskbar at done of total.
     void set_progress(uint64_t new_done);
+    // WM_PROGRESS_STEP: done grows by bytes. True when bar and taskbar were redrawn now (the
+    // caller redraws its progress text too); false when the redraw waits for the timer.
+    bool step(uint64_t bytes);
+    // WM_TIMER redraw_timer_id: disarms the timer and draws what the steps left; true when it
+    // drew (and the caller redraws its text).
+    bool redraw();
     // WM_PROGRESS_END: bar at 0 and disabled, taskbar at 0 of 0 and without progress.
     void end_progress();
     // End of a finished run (job's thread): bar full, taskbar at total of total, normal.
+    // Steps and timer draw nothing after it, until the next begin_progress.
     void complete_progress();
     // Releases the taskbar interface; the bar goes on alone.
     void release_taskbar();
@@ -54,10 +69,19 @@ public:
 
 private:
     void set_up_bar();
+    // Bar and taskbar at done, when a step is undrawn and the bar is not complete.
+    bool draw_pending(DWORD now);
+    void disarm_timer();
 
     interface_ptr<ITaskbarList3> taskbar_; // empty when the taskbar object is not there
     HWND window_;
     HWND bar_;
     uint64_t done_ = 0;
     uint64_t total_ = 0;
+    // Pacing, window's thread only: the tick of the last redraw, a step not yet drawn, the
+    // redraw timer armed.
+    DWORD last_draw_ = 0;
+    bool pending_ = false;
+    bool timer_armed_ = false;
+    std::atomic<bool> completed_{false}; // set by complete_progress on the job's thread
 };

@@ -125,21 +125,40 @@ TEST_F(MainDialogTest, ProgressWithTheSystemsTaskbar)
     EXPECT_FALSE(progress.has_taskbar());
 }
 
-TEST_F(MainDialogTest, ProgressStepShowsBarTaskbarAndText)
+// Steps come faster than the display redraws: a step may wait up to one redraw interval, but
+// the display always comes to the last step's values, and a bar that the job has filled stays
+// full whatever steps or redraws come after.
+TEST_F(MainDialogTest, ProgressStepsEndOnTheLastValuesAndNeverUndoTheFullBar)
 {
     FakeTaskbar taskbar;
     TaskbarProgress progress(dialog_, GetDlgItem(dialog_, IDC_PROGRESS), &taskbar);
+    attach_taskbar_progress(dialog_, &progress);
+    main_dialog(dialog_)->current_job = reinterpret_cast<HashJob*>(&taskbar); // a run goes on
+    const DWORD bound_ms = 5000;
     progress.set_total(6 * mib);
     progress.begin_progress();
     show_progress_step(dialog_, progress, 0);
-    EXPECT_EQ(item_text(dialog_, IDC_STATUS), L"計算中... 0.00% (0bytes)");
+    EXPECT_EQ(item_text(dialog_, IDC_STATUS), L"計算中... 0.00% (0bytes)")
+        << "the first draws at once";
     show_progress_step(dialog_, progress, 2 * mib);
-    EXPECT_EQ(item_text(dialog_, IDC_STATUS), L"計算中... 33.33% (2MB)");
-    EXPECT_EQ(bar_position(dialog_), 3333);
-    EXPECT_EQ(taskbar.calls.back(), "value 2097152/6291456");
     show_progress_step(dialog_, progress, 2 * mib);
+    const DWORD begin = GetTickCount();
+    while (item_text(dialog_, IDC_STATUS) != L"計算中... 66.67% (4MB)" &&
+           GetTickCount() - begin < bound_ms)
+        pump_messages(10);
     EXPECT_EQ(item_text(dialog_, IDC_STATUS), L"計算中... 66.67% (4MB)");
     EXPECT_EQ(bar_position(dialog_), 6666);
+    EXPECT_EQ(taskbar.calls.back(), "value 4194304/6291456");
+
+    show_progress_step(dialog_, progress, mib / 2); // drawn now or left to the timer
+    progress.complete_progress();                   // the job fills the bar
+    show_progress_step(dialog_, progress, mib / 2);
+    pump_messages(3 * TaskbarProgress::redraw_interval_ms);
+    EXPECT_EQ(bar_position(dialog_), 10000);
+    EXPECT_EQ(taskbar.calls.back(), "state 2");
+
+    main_dialog(dialog_)->current_job = nullptr;
+    attach_taskbar_progress(dialog_, nullptr);
 }
 
 TEST_F(MainDialogTest, DialogHandsProgressMessagesToTheDisplay)
