@@ -4,11 +4,19 @@
 // get_digest / digest_size / digest_text as often as wanted (they do not change the object).
 // reset makes the object ready for a new message from any state. Feeding data after finish,
 // or finishing twice, is outside the contract. One thread at a time per object.
+//
+// Every object lies on cache lines of its own: the class is aligned to a line, so each object
+// starts on one and its size is a whole number of lines. A digest writes its state once per
+// block; another thread's data on one of those lines (another digest on another worker, the
+// heap's bookkeeping) would make the line travel between the processors at every block.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
-class HashAlgorithm {
+inline constexpr size_t cache_line_size = 64;
+
+class alignas(cache_line_size) HashAlgorithm {
 public:
     // Largest digest of any algorithm (SHA-512, BLAKE-512, BLAKE2b-512, SHA3-512, Whirlpool).
     static constexpr uint32_t max_digest_size = 64;

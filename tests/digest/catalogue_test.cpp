@@ -66,6 +66,16 @@ TEST(Factory, ObjectsHaveTheirTablesSizes)
     }
 }
 
+TEST(Factory, ObjectsLieOnCacheLinesOfTheirOwn)
+{
+    static_assert(alignof(HashAlgorithm) == cache_line_size, "sizes are whole lines too");
+    for (AlgorithmId id : built_algorithms()) {
+        std::unique_ptr<HashAlgorithm> a(create_algorithm(id)), b(create_algorithm(id));
+        EXPECT_EQ(reinterpret_cast<uintptr_t>(a.get()) % cache_line_size, 0u) << id;
+        EXPECT_EQ(reinterpret_cast<uintptr_t>(b.get()) % cache_line_size, 0u) << id;
+    }
+}
+
 TEST(Factory, TheSameAlgorithmTwiceGivesTwoObjectsWithEqualResults)
 {
     const std::vector<uint8_t> m = pattern_message(1000);
