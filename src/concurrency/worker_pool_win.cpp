@@ -52,6 +52,22 @@ int32_t WorkerPool::post(WorkItem* item)
     return 1;
 }
 
+int32_t WorkerPool::post_all(WorkItem* const* items, uint32_t count)
+{
+    for (uint32_t i = 0; i < count; ++i)
+        if (items[i] == nullptr)
+            return 0;
+    if (count == 0)
+        return 1;
+    ScopedLock guard(&data_lock());
+    for (uint32_t i = 0; i < count; ++i) {
+        queue_.push_back(items[i]);
+        atomic_increment(&outstanding_);
+    }
+    signal(count > 0x7FFFFFFF ? 0x7FFFFFFF : static_cast<int32_t>(count));
+    return 1;
+}
+
 int32_t WorkerPool::run()
 {
     WorkItem* item;
@@ -65,8 +81,8 @@ int32_t WorkerPool::run()
     item->run();
     delete item;
     // Counted off only now, so that a waiter woken by done sees the item's writes.
-    atomic_decrement(&outstanding_);
-    done_.set();
+    if (atomic_decrement(&outstanding_) == 0)
+        done_.set();
     return 0;
 }
 
@@ -104,18 +120,17 @@ int32_t WorkerPool::unlock_queue()
 
 void WorkerPool::clear()
 {
-    bool cleared = false;
+    bool now_idle = false;
     {
         ScopedLock guard(&data_lock());
         for (WorkItem* item : queue_) {
             delete item;
             // Per item, not a reset to 0: items running now will still count themselves off.
-            atomic_decrement(&outstanding_);
-            cleared = true;
+            now_idle = atomic_decrement(&outstanding_) == 0 || now_idle;
         }
         queue_.clear();
     }
-    // A waiter may be waiting for exactly these items.
-    if (cleared)
+    // A waiter may have been waiting for exactly these items.
+    if (now_idle)
         done_.set();
 }

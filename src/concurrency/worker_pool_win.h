@@ -4,11 +4,16 @@
 // Contract:
 // - post hands the item (a heap object) to the pool and returns 1; a null item is refused
 //   with 0. Items posted before start wait in the queue and get their permits from start.
+//   post_all hands over several at once, in their order, with one release of permits; it
+//   refuses (0, nothing posted) when any of them is null. Both may be called from a running
+//   item, which is how an item hands on work that must follow it.
 // - Each posted item runs at most once, on one worker (never on the caller), without any lock
 //   held, and is then deleted by the pool. Items start in posting order; up to N run at once.
 // - wait_idle(ms) returns 1 once no posted item is outstanding, 0 when ms (0xFFFFFFFF: no
 //   time-out) ran out first or the wait failed. After a 1, everything the finished items wrote
-//   is visible to the caller. The done event wakes one waiter: one thread waits at a time.
+//   is visible to the caller. The done event, set when the count of outstanding items comes to
+//   0, wakes one waiter: one thread waits at a time. An item that posts another before it
+//   returns keeps the count above 0 meanwhile.
 // - start stops the workers of an earlier start before it takes the queue lock: items already
 //   taken by a worker finish, queued items stay queued, and the new start gives each of them a
 //   permit. A restart of a busy pool therefore waits for the running items but cannot wait on
@@ -51,6 +56,7 @@ public:
 
     int32_t start() override;
     virtual int32_t post(WorkItem* item);
+    int32_t post_all(WorkItem* const* items, uint32_t count);
     virtual int32_t wait_idle(uint32_t milliseconds);
     virtual int32_t lock_queue();
     virtual int32_t unlock_queue();
@@ -61,7 +67,7 @@ public:
 
 private:
     std::list<WorkItem*> queue_; // data_lock(); owns its items
-    Event done_;                 // auto-reset; set after every completed item
+    Event done_;                 // auto-reset; set when outstanding_ comes to 0
     volatile long outstanding_;  // interlocked: posted and neither completed nor cleared
 };
 

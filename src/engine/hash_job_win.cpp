@@ -12,30 +12,12 @@ namespace {
 // A combo box text is read to at most 63 characters; every catalogue name is far shorter.
 const int algorithm_name_size = 64;
 
-void update_digest(HashAlgorithm* digest, const uint8_t* data, uint32_t length)
-{
-    digest->update(data, length);
-}
-
 InputSource* open_window_input(HWND window)
 {
     return new InputSource(window);
 }
 
 } // namespace
-
-ChunkItem::ChunkItem(HashAlgorithm* digest, const uint8_t* data, uint32_t length)
-    : call_(update_digest), digest_(digest), data_(data), length_(length)
-{
-}
-
-int32_t ChunkItem::run()
-{
-    call_(digest_, data_, length_);
-    return 0;
-}
-
-void ChunkItem::notify(uint32_t) {}
 
 HashJob::HashJob(HWND window) : HashJob(window, open_window_input) {}
 
@@ -54,6 +36,7 @@ HashJob::~HashJob()
         slot.reset();
     source_.reset();
     pool_.reset();
+    feed_.reset(); // after the pool: a running item tells the feed when it is done
 }
 
 // The job's thread calls into the window's controls with messages that this thread must
@@ -112,7 +95,11 @@ int32_t HashJob::run()
             input_complete = false; // a chunk's items could not be made: the digests are short
         }
     }
-    pool_->wait_idle(INFINITE); // the last chunk's items have run
+    // A stopped or failed run ends with the chunks the rows are on; a complete one digests the
+    // chunks still waiting for their rows too.
+    if (!input_complete || should_continue() == 0)
+        feed_->drop_waiting();
+    pool_->wait_idle(INFINITE); // every item handed out has run
     if (should_continue() != 0) {
         if (input_complete)
             report_digests();
@@ -147,30 +134,36 @@ ResultCode HashJob::prepare()
 
     read_buffer_.assign_array(READ_BUFFER_SIZE);
     pool_.assign(new WorkerPool(worker_count(system.dwNumberOfProcessors, chosen)));
-    return pool_->start() == 0 ? ResultCode::WorkAreaFailed : ResultCode::Ok;
+    if (pool_->start() == 0)
+        return ResultCode::WorkAreaFailed;
+    HashAlgorithm* digests[slot_count] = {};
+    for (int row = 0; row < slot_count; ++row)
+        digests[row] = slots_[row].empty() ? nullptr : slots_[row].get();
+    feed_.assign(new ChunkFeed(digests, pool_.get()));
+    return ResultCode::Ok;
 }
 
-// The reader fills one half of the buffer while the workers digest the other; the wait for
-// the pool after each read is the only barrier, and it comes before the half that the workers
-// were reading is handed out again.
+// The reader fills one half of the buffer while the rows digest the other. Each chunk is
+// handed out as soon as it is read, to rows still busy with the chunk before too (they take it
+// when they are done); then the reader waits until every row has finished that chunk before,
+// which frees its half for the next read and is what its progress step reports.
 bool HashJob::read_and_digest()
 {
     uint8_t* chunk = read_buffer_.get();
     uint32_t previous = 0;
     uint64_t reads = 0;
     for (;;) {
+        const int half = read_buffer_.index() == 0 ? 0 : 1;
         const uint32_t length = source_->read_chunk(chunk);
         at_read_border(*this, ++reads, length);
         if (source_->failed())
             return false;
         if (length == 0)
             return true;
-        pool_->wait_idle(INFINITE);
+        feed_->hand_out(half, chunk, length);
+        if (reads > 1)
+            feed_->wait_finished(1 - half);
         post(WM_PROGRESS_STEP, previous);
-        for (smart_ptr<HashAlgorithm>& slot : slots_) {
-            if (!slot.empty())
-                pool_->post(new ChunkItem(slot.get(), chunk, length));
-        }
         const int32_t next = read_buffer_.index() + CHUNK_SIZE;
         read_buffer_.set_index(next == READ_BUFFER_SIZE ? 0 : next);
         chunk = read_buffer_.get();
@@ -215,6 +208,7 @@ void HashJob::clear_results(int end)
 void HashJob::release_resources()
 {
     pool_.reset(); // stops and joins the workers first: nothing reads the buffer after this
+    feed_.reset(); // nor tells the feed anything
     source_.reset();
     read_buffer_.reset();
     for (smart_ptr<HashAlgorithm>& slot : slots_)

@@ -1,8 +1,9 @@
 // HashJob: one digest run over one input on a thread of its own, for the main dialog. It reads
 // the four algorithm rows, makes one digest object per chosen row, reads the input in 2 MiB
-// chunks into the two halves of a 4 MiB buffer in turn and has a worker pool feed every chunk
-// to all digest objects at once, so that reading the next chunk overlaps digesting this one.
-// At the end it writes each row's digest, upper-case hexadecimal, into the row's result field.
+// chunks into the two halves of a 4 MiB buffer in turn and hands every chunk to all digest
+// objects through a worker pool (ChunkFeed), so that reading overlaps digesting and a row that
+// finishes a chunk early goes on with the next one. At the end it writes each row's digest,
+// upper-case hexadecimal, into the row's result field.
 //
 // Contract:
 // - The window's thread constructs the job, calls start once and deletes the job; the body
@@ -31,27 +32,10 @@
 #include "concurrency/thread_win.h"
 #include "concurrency/worker_pool_win.h"
 #include "digest/hash_algorithm.h"
+#include "engine/chunk_feed_win.h"
 #include "engine/input_source_win.h"
 #include "engine/job_protocol.h"
 #include "engine/smart_ptr.h"
-
-// One digest object's update over one chunk of the read buffer; the pool runs it once on a
-// worker and deletes it. The chunk is read in place, never copied.
-class ChunkItem : public WorkItem {
-public:
-    using Call = void (*)(HashAlgorithm* digest, const uint8_t* data, uint32_t length);
-
-    ChunkItem(HashAlgorithm* digest, const uint8_t* data, uint32_t length);
-
-    int32_t run() override;
-    void notify(uint32_t code) override;
-
-private:
-    Call call_;
-    HashAlgorithm* digest_;
-    const uint8_t* data_;
-    uint32_t length_;
-};
 
 class HashJob : public Thread {
 public:
@@ -74,7 +58,8 @@ public:
 
 private:
     ResultCode prepare();
-    // Reads the whole input through the pool; false when a read failed or came up short.
+    // Reads the whole input and hands it to the rows; false when a read failed or came up
+    // short. On return the rows may still digest the last chunks.
     bool read_and_digest();
     // Completes the progress display and writes the digests; stops early on an abort.
     void report_digests();
@@ -86,6 +71,7 @@ private:
 
     HWND window_;
     smart_ptr<WorkerPool> pool_;
+    smart_ptr<ChunkFeed> feed_; // the rows' chunks through pool_
     smart_ptr<InputSource> source_;
     smart_ptr<HashAlgorithm> slots_[slot_count];
     smart_ptr<uint8_t> read_buffer_;
