@@ -25,6 +25,13 @@ void BlockHash::update(const void* data, uint32_t length)
 
     const uint8_t* p = static_cast<const uint8_t*>(data);
     while (length > 0) {
+        if (buffered_ == 0 && length >= block_size_) {
+            const uint32_t blocks = length / block_size_;
+            transform_blocks(p, blocks);
+            p += blocks * block_size_;
+            length -= blocks * block_size_;
+            continue;
+        }
         uint32_t n = block_size_ - buffered_;
         if (n > length)
             n = length;
@@ -36,6 +43,14 @@ void BlockHash::update(const void* data, uint32_t length)
         }
         p += n;
         length -= n;
+    }
+}
+
+void BlockHash::transform_blocks(const uint8_t* data, uint32_t blocks)
+{
+    for (uint32_t i = 0; i < blocks; ++i, data += block_size_) {
+        std::memcpy(buffer_, data, block_size_);
+        transform();
     }
 }
 

@@ -7,8 +7,10 @@
 // full block in buffer_ into state_) and picks one finish procedure and one digest writer.
 //
 // Contract of the shared update: every input byte is copied through the block buffer and
-// transform runs exactly once per full block, always reading the buffer. Between calls
-// buffered_ < block_size_ (algorithms that replace update may keep a full block).
+// every full block is compressed exactly once: by transform, which reads the buffer, or, for
+// whole blocks of the caller's data while the buffer is empty, by transform_blocks, which
+// copies each block through the buffer too. Between calls buffered_ < block_size_
+// (algorithms that replace update may keep a full block).
 #pragma once
 
 #include "digest/hash_algorithm.h"
@@ -25,6 +27,10 @@ public:
     // Loads state_size_ bytes of initial value (zeros when null) and empties buffer and counter.
     virtual void reset_state(const void* initial_value);
     virtual void transform() = 0;
+    // Compresses `blocks` whole blocks from data (any alignment), each copied through the
+    // buffer, as that many copies and transform calls would: which is what this one does. An
+    // algorithm that keeps its state in registers across blocks replaces it.
+    virtual void transform_blocks(const uint8_t* data, uint32_t blocks);
 
 protected:
     // Bytes accepted by update since reset_state, as two 32-bit words (low carries into high).

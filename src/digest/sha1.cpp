@@ -8,17 +8,17 @@ namespace {
 // FIPS 180-4 section 5.3.1.
 const uint32_t sha1_initial[5] = {0x67452301, 0xEFCDAB89, 0x98BADCFE, 0x10325476, 0xC3D2E1F0};
 
-Sha1BlockFunction sha1_block_function()
+Sha1BlocksFunction sha1_blocks_function()
 {
     const uint32_t shani = cpu_sha | cpu_ssse3 | cpu_sse41;
-    return (cpu_features() & shani) == shani ? sha1_block_shani : nullptr;
+    return (cpu_features() & shani) == shani ? sha1_blocks_shani : nullptr;
 }
 
 } // namespace
 
 Sha1::Sha1()
     : BlockHash(state_words_, sizeof state_words_, block_, sizeof block_),
-      block_function_(sha1_block_function())
+      blocks_function_(sha1_blocks_function())
 {
     reset_state(sha1_initial);
 }
@@ -30,10 +30,18 @@ void Sha1::finish() { finish_be64(); }
 void Sha1::get_digest(uint8_t* out) { write_be32_words(out, 20); }
 
 // FIPS 180-4 section 6.1.2: the 80-word schedule first, then four groups of twenty rounds.
+void Sha1::transform_blocks(const uint8_t* data, uint32_t blocks)
+{
+    if (blocks_function_)
+        blocks_function_(state_words_, buffer_, data, blocks);
+    else
+        BlockHash::transform_blocks(data, blocks);
+}
+
 void Sha1::transform()
 {
-    if (block_function_) {
-        block_function_(state_words_, buffer_);
+    if (blocks_function_) {
+        blocks_function_(state_words_, buffer_, buffer_, 1);
         return;
     }
     uint32_t w[80];

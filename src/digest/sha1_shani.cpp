@@ -10,11 +10,14 @@
 namespace {
 
 // The instructions keep a 4-word group with its first word in the highest lane: a 16-byte
-// reversal turns four big-endian words from memory into that order.
-inline __m128i load_words(const uint8_t* p)
+// reversal turns four big-endian words from memory into that order. The bytes go on into the
+// block buffer on the way.
+inline __m128i load_words(const uint8_t* p, uint8_t* copy)
 {
     const __m128i reverse = _mm_set_epi8(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15);
-    return _mm_shuffle_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)), reverse);
+    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(copy), bytes);
+    return _mm_shuffle_epi8(bytes, reverse);
 }
 
 struct Sha1Lanes {
@@ -51,21 +54,23 @@ inline void all_groups(Sha1Lanes& s, __m128i e_start, std::integer_sequence<int,
 
 } // namespace
 
-void sha1_block_shani(uint32_t* state, const uint8_t* block)
+void sha1_blocks_shani(uint32_t* state, uint8_t* buffer, const uint8_t* data, uint32_t blocks)
 {
     Sha1Lanes s;
     s.abcd = _mm_shuffle_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(state)), 0x1B);
-    const __m128i e_start = _mm_set_epi32(int(state[4]), 0, 0, 0);
-    for (int i = 0; i < 4; ++i)
-        s.w[i] = load_words(block + 16 * i);
-    s.before = s.abcd;
-    const __m128i abcd_start = s.abcd;
+    __m128i e_start = _mm_set_epi32(int(state[4]), 0, 0, 0);
+    for (uint32_t b = 0; b < blocks; ++b, data += 64) {
+        for (int i = 0; i < 4; ++i)
+            s.w[i] = load_words(data + 16 * i, buffer + 16 * i);
+        s.before = s.abcd;
+        const __m128i abcd_start = s.abcd;
 
-    all_groups(s, e_start, std::make_integer_sequence<int, 20>());
+        all_groups(s, e_start, std::make_integer_sequence<int, 20>());
 
-    // After the last group, e is a of the state before it, rotated: SHA1NEXTE adds it.
-    const __m128i e_end = _mm_sha1nexte_epu32(s.before, e_start);
-    s.abcd = _mm_add_epi32(s.abcd, abcd_start);
+        // After the last group, e is a of the state before it, rotated: SHA1NEXTE adds it.
+        e_start = _mm_sha1nexte_epu32(s.before, e_start);
+        s.abcd = _mm_add_epi32(s.abcd, abcd_start);
+    }
     _mm_storeu_si128(reinterpret_cast<__m128i*>(state), _mm_shuffle_epi32(s.abcd, 0x1B));
-    state[4] = uint32_t(_mm_extract_epi32(e_end, 3));
+    state[4] = uint32_t(_mm_extract_epi32(e_start, 3));
 }

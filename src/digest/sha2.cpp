@@ -142,10 +142,10 @@ inline void sha512_round(Word64* s, Word64 k, Word64 w)
 }
 
 // Null selects the portable compression in transform.
-Sha256BlockFunction sha256_block_function()
+Sha256BlocksFunction sha256_blocks_function()
 {
     const uint32_t shani = cpu_sha | cpu_ssse3 | cpu_sse41;
-    return (cpu_features() & shani) == shani ? sha256_block_shani : nullptr;
+    return (cpu_features() & shani) == shani ? sha256_blocks_shani : nullptr;
 }
 
 Sha512BlockFunction sha512_block_function()
@@ -167,7 +167,7 @@ Sha512BlockFunction sha512_block_function()
 
 Sha256::Sha256()
     : BlockHash(state_words_, sizeof state_words_, block_, sizeof block_),
-      block_function_(sha256_block_function())
+      blocks_function_(sha256_blocks_function())
 {
     reset_state(sha256_initial);
 }
@@ -179,10 +179,18 @@ void Sha256::finish() { finish_be64(); }
 void Sha256::get_digest(uint8_t* out) { write_be32_words(out, 32); }
 
 // FIPS 180-4 section 6.2.2.
+void Sha256::transform_blocks(const uint8_t* data, uint32_t blocks)
+{
+    if (blocks_function_)
+        blocks_function_(state_words_, buffer_, data, blocks);
+    else
+        BlockHash::transform_blocks(data, blocks);
+}
+
 void Sha256::transform()
 {
-    if (block_function_) {
-        block_function_(state_words_, buffer_);
+    if (blocks_function_) {
+        blocks_function_(state_words_, buffer_, buffer_, 1);
         return;
     }
     uint32_t w[64];

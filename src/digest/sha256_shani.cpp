@@ -41,14 +41,11 @@ template <int... G> inline void all_groups(Sha256Lanes& s, std::integer_sequence
 
 } // namespace
 
-void sha256_block_shani(uint32_t* state, const uint8_t* block)
+void sha256_blocks_shani(uint32_t* state, uint8_t* buffer, const uint8_t* data, uint32_t blocks)
 {
     // Big-endian words from memory in their natural lane order.
     const __m128i swap = _mm_set_epi8(12, 13, 14, 15, 8, 9, 10, 11, 4, 5, 6, 7, 0, 1, 2, 3);
     Sha256Lanes s;
-    for (int i = 0; i < 4; ++i)
-        s.w[i] = _mm_shuffle_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(block + 16 * i)),
-                                  swap);
 
     // state a b c d | e f g h into f e b a | h g d c.
     const __m128i badc =
@@ -57,13 +54,20 @@ void sha256_block_shani(uint32_t* state, const uint8_t* block)
         _mm_shuffle_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(state + 4)), 0x1B);
     s.abef = _mm_alignr_epi8(badc, hgfe, 8);
     s.cdgh = _mm_blend_epi16(hgfe, badc, 0xF0);
-    const __m128i abef_start = s.abef;
-    const __m128i cdgh_start = s.cdgh;
 
-    all_groups(s, std::make_integer_sequence<int, 16>());
+    for (uint32_t b = 0; b < blocks; ++b, data += 64) {
+        for (int i = 0; i < 4; ++i) {
+            const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + 16 * i));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(buffer + 16 * i), bytes);
+            s.w[i] = _mm_shuffle_epi8(bytes, swap);
+        }
+        const __m128i abef_start = s.abef;
+        const __m128i cdgh_start = s.cdgh;
+        all_groups(s, std::make_integer_sequence<int, 16>());
+        s.abef = _mm_add_epi32(s.abef, abef_start);
+        s.cdgh = _mm_add_epi32(s.cdgh, cdgh_start);
+    }
 
-    s.abef = _mm_add_epi32(s.abef, abef_start);
-    s.cdgh = _mm_add_epi32(s.cdgh, cdgh_start);
     // And back: a b e f, g h c d, then a b c d | e f g h.
     const __m128i abef = _mm_shuffle_epi32(s.abef, 0x1B);
     const __m128i ghcd = _mm_shuffle_epi32(s.cdgh, 0xB1);

@@ -1,18 +1,22 @@
 // Block functions of SHA-1 and SHA-2 for particular instruction sets. Sha1, Sha256 and Sha512
-// pick one when they are constructed (from cpu_features()) and call it from transform; without
-// one, transform runs the portable compression of sha1.cpp and sha2.cpp.
+// pick one when they are constructed (from cpu_features()) and call it from transform (and
+// transform_blocks); without one, they run the portable compression of sha1.cpp and sha2.cpp.
 //
-// Contract: each compresses exactly one block, read from `block` (any alignment), into
-// `state`, which has the layout of the class's state member (H0..H7 as native words). A
-// function may be called only when the features named beside it are present. Each lives in
-// its own file, compiled with its instruction set's flags; nothing else in the program uses
-// those instructions.
+// Contract: `state` has the layout of the class's state member (H0..H7 as native words). A
+// block function compresses exactly one block, read from `block` (any alignment). A blocks
+// function compresses `blocks` consecutive blocks of `data` (any alignment), keeping the
+// state in registers between them; it copies each block into `buffer` (the object's block
+// buffer, which `data` may be, for one block) before compressing it. A function may be called
+// only when the features named beside it are present. Each lives in its own file, compiled
+// with its instruction set's flags; nothing else in the program uses those instructions.
 #pragma once
 
 #include <cstdint>
 
-typedef void (*Sha1BlockFunction)(uint32_t* state, const uint8_t* block);
-typedef void (*Sha256BlockFunction)(uint32_t* state, const uint8_t* block);
+typedef void (*Sha1BlocksFunction)(uint32_t* state, uint8_t* buffer, const uint8_t* data,
+                                   uint32_t blocks);
+typedef void (*Sha256BlocksFunction)(uint32_t* state, uint8_t* buffer, const uint8_t* data,
+                                     uint32_t blocks);
 typedef void (*Sha512BlockFunction)(uint64_t* state, const uint8_t* block);
 
 // FIPS 180-4 section 4.2.2 and 4.2.3 round constants, defined in sha2.cpp.
@@ -20,8 +24,8 @@ extern const uint32_t sha256_k[64];
 extern const uint64_t sha512_k[80];
 
 // cpu_sha | cpu_ssse3 | cpu_sse41: the SHA extensions' rounds and message schedule.
-void sha1_block_shani(uint32_t* state, const uint8_t* block);
-void sha256_block_shani(uint32_t* state, const uint8_t* block);
+void sha1_blocks_shani(uint32_t* state, uint8_t* buffer, const uint8_t* data, uint32_t blocks);
+void sha256_blocks_shani(uint32_t* state, uint8_t* buffer, const uint8_t* data, uint32_t blocks);
 
 #if defined(__x86_64__)
 // cpu_sse2, which every x86-64 processor has: plain C++ on native 64-bit words, faster on
