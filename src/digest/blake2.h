@@ -8,9 +8,10 @@
 // padding of BlockHash is not used: finish zero-fills the block and the counter tells the
 // message length in bytes.
 //
-// The constructor picks the compression once from cpu_features(): an accelerated variant
-// (blake2_variants.h) where the processor has what it needs, else the portable one; both give
-// the same chaining values, and the object keeps its choice until it is destroyed.
+// The constructor picks the compression once from cpu_features(): on 32-bit x86 an
+// accelerated variant (blake2_variants.h) where the processor has what it needs, else the
+// portable one, which x86-64 always takes (its unrolled rounds are faster there); all give the
+// same chaining values, and the object keeps its choice until it is destroyed.
 #pragma once
 
 #include "digest/block_hash.h"
