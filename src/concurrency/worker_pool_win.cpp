@@ -118,6 +118,12 @@ int32_t WorkerPool::unlock_queue()
     return data_lock().unlock();
 }
 
+bool WorkerPool::queue_empty()
+{
+    ScopedLock guard(&data_lock());
+    return queue_.empty();
+}
+
 void WorkerPool::clear()
 {
     bool now_idle = false;

@@ -61,6 +61,8 @@ public:
     virtual int32_t lock_queue();
     virtual int32_t unlock_queue();
     void clear();
+    // No posted item waits for a worker: a moment's answer, which a post may change at once.
+    bool queue_empty();
 
     // One permit's work on a worker: runs and deletes the front item, if any.
     int32_t run() override;

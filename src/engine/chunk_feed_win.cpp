@@ -20,8 +20,13 @@ ChunkItem::ChunkItem(ChunkFeed* feed, int row, int half, HashAlgorithm* digest, 
 
 int32_t ChunkItem::run()
 {
-    call_(digest_, data_, length_);
-    feed_->finished(row_, half_);
+    update();
+    for (ChunkItem* next = feed_->finished(row_, half_); next != nullptr;) {
+        next->update();
+        ChunkItem* const after = feed_->finished(next->row_, next->half_);
+        delete next;
+        next = after;
+    }
     return 0;
 }
 
@@ -75,7 +80,7 @@ void ChunkFeed::hand_out(int half, const uint8_t* chunk, uint32_t length)
     pool_->post_all(now, count);
 }
 
-void ChunkFeed::finished(int row, int half)
+ChunkItem* ChunkFeed::finished(int row, int half)
 {
     ChunkItem* next = nullptr;
     {
@@ -85,12 +90,15 @@ void ChunkFeed::finished(int row, int half)
         r.waiting = nullptr;
         r.busy = next != nullptr;
     }
-    // Posted before this item returns, so that the pool's count of outstanding items never
-    // touches 0 while the row still has work.
-    if (next != nullptr)
+    // Posted (or run by this worker) before the finishing item returns, so that the pool's
+    // count of outstanding items never touches 0 while the row still has work.
+    if (next != nullptr && !pool_->queue_empty()) {
         pool_->post(next);
+        next = nullptr;
+    }
     if (atomic_decrement(&unfinished_[half]) == 0)
         half_finished_.set();
+    return next;
 }
 
 void ChunkFeed::wait_finished(int half)

@@ -9,9 +9,10 @@
 //   hand_out, and reads chunk k + 1 into the other half only after wait_finished for that half
 //   has returned (chunk k - 1 finished by every row): so at most one chunk waits per row.
 // - hand_out makes one item per row: posted at once (all in one post_all) for a row that is
-//   idle, kept waiting for a row still busy with the chunk before; the worker that finishes
-//   that row's chunk posts the waiting item before its own item returns, so the pool never
-//   runs dry while a row has work.
+//   idle, kept waiting for a row still busy with the chunk before. The worker that finishes
+//   that row's chunk takes the waiting item on itself when no other item waits for a worker
+//   (no post, no wake-up: the common case), else posts it, before its own item returns, so
+//   the pool never runs dry while a row has work.
 // - wait_finished(half) returns once every row has finished the chunk last handed out in that
 //   half (at once when none was); the workers' writes are then visible to the reader.
 // - drop_waiting deletes the items not posted yet (a stop, a failed read): each row ends with
@@ -44,6 +45,8 @@ public:
     void notify(uint32_t code) override;
 
 private:
+    void update() const { call_(digest_, data_, length_); }
+
     Call call_;
     HashAlgorithm* digest_;
     const uint8_t* data_;
@@ -65,8 +68,9 @@ public:
     void wait_finished(int half);
     void drop_waiting();
 
-    // A worker's item of this feed has finished its update (ChunkItem::run).
-    void finished(int row, int half);
+    // A worker's item of this feed has finished its update (ChunkItem::run). Returns the row's
+    // next item when the worker is to run it now, else null.
+    ChunkItem* finished(int row, int half);
 
 private:
     struct Row {
