@@ -66,6 +66,17 @@ bool RemoteDialog::launch(const std::wstring& program, DWORD timeout_ms)
     return false;
 }
 
+HWND RemoteDialog::item(int id) const
+{
+    auto known = items_.find(id);
+    if (known != items_.end())
+        return known->second;
+    HWND control = GetDlgItem(window_, id);
+    if (control != nullptr)
+        items_[id] = control;
+    return control;
+}
+
 HWND RemoteDialog::find_dialog() const
 {
     DialogSearch search = {process_id_, nullptr};
@@ -182,6 +193,7 @@ void RemoteDialog::terminate()
     process_ = nullptr;
     process_id_ = 0;
     window_ = nullptr;
+    items_.clear();
 }
 
 std::wstring windows_path(const std::wstring& path)

@@ -15,6 +15,7 @@
 
 #include <windows.h>
 
+#include <map>
 #include <string>
 
 class RemoteDialog {
@@ -33,7 +34,9 @@ public:
     HANDLE process() const { return process_; }
     const std::wstring& error() const { return error_; }
 
-    HWND item(int id) const { return GetDlgItem(window_, id); }
+    // The control; looked up once per launch and kept (the dialog's controls never change):
+    // under Wine each lookup in another process's dialog asks the server about every child.
+    HWND item(int id) const;
     // The control's text; "<no answer>" when the dialog did not answer in time.
     std::wstring text(int id) const;
     bool set_text(int id, const std::wstring& text) const;
@@ -66,6 +69,7 @@ private:
     HANDLE process_ = nullptr;
     DWORD process_id_ = 0;
     HWND window_ = nullptr;
+    mutable std::map<int, HWND> items_;
     std::wstring error_;
 };
 
