@@ -11,14 +11,21 @@
 #       through its window over a file in the page cache (1024 MiB by default), Start to the
 #       completion text, best of 3, each row set beside its peer on the same file in the same
 #       invocation (openssl dgst, rhash), with every ratio and the load average.
+#   tools/bench.sh --four [MiB]
+#       only the four-row set of --runs against its rows alone and rhash.
 #   tools/bench.sh --profile ROWS [MiB]
 #       where one whole run's time goes: CPU and idle time of the window's thread, the job's
 #       thread and every worker, and wineserver's CPU, sampled from /proc while the run lasts.
 #       ROWS as in --runs ("SHA256+SHA512").
+# DRAVIK_BENCH_EXE names another Dravik.exe for --runs and --profile (an older build, to set
+# before beside after); DRAVIK_BENCH_REPEATS the runs of each row set in --runs (default 3).
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$root"
 bash tools/setup.sh
+
+program=${DRAVIK_BENCH_EXE:-build/win64/src/ui/Dravik.exe}
+repeats=${DRAVIK_BENCH_REPEATS:-3}
 
 # The rows of --runs: the single rows with a peer, then the four-row set against rhash.
 run_rows=(SHA256 SHA1 MD5 SHA512 SHA3_256 BLAKE2b_512 CRC32 SHA224 SHA384 SHA3_224 SHA3_384
@@ -53,6 +60,11 @@ best_of_three() {
   echo "$best"
 }
 
+# The smaller of two times, "-" standing for none.
+min() { awk -v a="$1" -v b="$2" 'BEGIN { if (a == "-") print b; else if (b == "-") print a; else print (b < a ? b : a) }'; }
+
+load1() { cut -d' ' -f1 /proc/loadavg; }
+
 # a / b to two places, "-" when either is missing.
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (a == "-" || b == "-" || b == 0) print "-"; else printf "%.2f", a / b }'; }
 
@@ -75,8 +87,8 @@ build_win64() {
 # failure is told on standard error and leaves "best -".
 whole_run() { # ROWS FILE [REPEATS [PAUSE_MS]]
   local out
-  out=$(tools/wine-run.sh build/win64/bench/whole_run_bench.exe build/win64/src/ui/Dravik.exe \
-    "$2" "$1" "${3:-3}" "${4:-300}" | tr -d '\r')
+  out=$(tools/wine-run.sh build/win64/bench/whole_run_bench.exe "$program" \
+    "$2" "$1" "${3:-$repeats}" "${4:-300}" | tr -d '\r')
   if [ "${out%% *}" != best ]; then
     echo "$1: $out" >&2
     out="best -"
@@ -84,22 +96,26 @@ whole_run() { # ROWS FILE [REPEATS [PAUSE_MS]]
   echo "$out"
 }
 
-runs_mode() {
-  local mib=${1:-1024} file ours peer_line peer_s digest peer_digest check
+runs_mode() { # MiB ONLY_FOUR
+  local mib=${1:-1024} only_four=${2:-0} file ours peer_s digest peer_digest check best
   build_win64
   file=$(bench_file "$mib")
-  declare -A alone=()
   echo "== $(date -u +%F) $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ //'), $(nproc) cores"
-  echo "== whole runs: win64 Dravik.exe under Wine through its window, ${mib} MiB in the page cache,"
-  echo "   Start to the completion text, best of 3; peers on the same file, best of 3"
+  echo "== whole runs: $program under Wine through its window, ${mib} MiB in the page cache,"
+  echo "   Start to the completion text, best of $repeats; peers on the same file, best of 3"
   local before after
+  # The last minute's load includes whatever ran just before (a build, an earlier benchmark):
+  # give it up to two minutes to settle below 1.
+  for _ in $(seq 24); do
+    awk -v l="$(load1)" 'BEGIN { exit !(l >= 1) }' || break
+    sleep 5
+  done
   before=$(cat /proc/loadavg)
   echo "load average before: $before"
   printf '%-36s %9s  %-44s %9s %12s  %s\n' rows "Dravik s" peer "peer s" "peer/Dravik" digest
-  for rows in "${run_rows[@]}"; do
+  [ "$only_four" = 1 ] || for rows in "${run_rows[@]}"; do
     ours=$(whole_run "$rows" "$file")
     read -r _ best _ _ _ digest <<<"$ours"
-    alone[$rows]=$best
     local peer
     peer=$(peer_command "$rows")
     peer_s=$(best_of_three $peer "$file")
@@ -108,21 +124,32 @@ runs_mode() {
     printf '%-36s %9s  %-44s %9.3f %12s  %s\n' "$rows" "$best" "${peer/ -r/}" \
       "$peer_s" "$(ratio "$peer_s" "$best")" "$check"
   done
-  for rows in RIPEMD128 RIPEMD256 RIPEMD320 BLAKE224 BLAKE256 BLAKE384 BLAKE512; do
+  [ "$only_four" = 1 ] || for rows in RIPEMD128 RIPEMD256 RIPEMD320 BLAKE224 BLAKE256 BLAKE384 BLAKE512; do
     read -r _ best _ <<<"$(whole_run "$rows" "$file")"
     printf '%-36s %9s  %-44s\n' "$rows" "$best" "(no peer)"
   done
-  ours=$(whole_run "$four_rows" "$file")
-  read -r _ best _ <<<"$ours"
+  # The four rows against their rows alone, interleaved (each row alone, then the four, three
+  # rounds), so that a change in the machine's speed meets both alike; best of each.
+  local four_best="-" round r t
+  declare -A four_alone=()
+  for round in $(seq "$repeats"); do
+    for r in ${four_rows//+/ } "$four_rows"; do
+      read -r _ t _ <<<"$(whole_run "$r" "$file" 1)"
+      [ "$r" = "$four_rows" ] && four_best=$(min "$four_best" "$t") ||
+        four_alone[$r]=$(min "${four_alone[$r]:--}" "$t")
+    done
+  done
   peer_s=$(best_of_three rhash "${four_rhash[@]}" "$file")
   local ideal
-  ideal=$(awk -v a="${alone[SHA256]}" -v b="${alone[SHA512]}" -v c="${alone[BLAKE2b_512]}" \
-    -v d="${alone[SHA3_256]}" 'BEGIN { m = a; if (b > m) m = b; if (c > m) m = c; if (d > m) m = d;
+  ideal=$(awk -v a="${four_alone[SHA256]}" -v b="${four_alone[SHA512]}" -v c="${four_alone[BLAKE2b_512]}" \
+    -v d="${four_alone[SHA3_256]}" 'BEGIN { m = a; if (b > m) m = b; if (c > m) m = c; if (d > m) m = d;
       s = (a + b + c + d) / 2; print (s > m ? s : m) }')
-  printf '%-36s %9s  %-44s %9.3f %12s\n' "$four_rows" "$best" "rhash ${four_rhash[*]}" "$peer_s" \
-    "$(ratio "$peer_s" "$best")"
-  printf 'four rows: ideal %.3f s = max(slowest row alone, sum of the rows alone / 2) from the rows above;\n' "$ideal"
-  printf '           run / ideal %s; rhash / run %s\n' "$(ratio "$best" "$ideal")" "$(ratio "$peer_s" "$best")"
+  printf '%-36s %9s  %-44s %9.3f %12s\n' "$four_rows" "$four_best" "rhash ${four_rhash[*]}" "$peer_s" \
+    "$(ratio "$peer_s" "$four_best")"
+  printf 'four rows: alone (interleaved with the four, best of %s) %s %s %s %s s;\n' "$repeats" \
+    "${four_alone[SHA256]}" "${four_alone[SHA512]}" "${four_alone[BLAKE2b_512]}" "${four_alone[SHA3_256]}"
+  printf '           ideal %.3f s = max(slowest alone, sum alone / 2); run / ideal %s; rhash / run %s\n' \
+    "$ideal" "$(ratio "$four_best" "$ideal")" "$(ratio "$peer_s" "$four_best")"
   after=$(cat /proc/loadavg)
   echo "load average after: $after"
   # The benchmark itself keeps up to two threads busy, which the load after includes: the
@@ -182,8 +209,9 @@ profile_mode() {
       fi
     done
     if [ -n "$any" ]; then
-      local main_now server_now x_now=0
+      local main_now server_now=${s1_server:-0} x_now=0
       thread_sample "/proc/$pid/task/$pid" && main_now="$cpu_ns $ready_ns"
+      [ -d "/proc/$server" ] || server=$(pgrep wineserver | tail -1)
       thread_sample "/proc/$server" && server_now=$cpu_ns
       [ -z "$xvfb" ] || { thread_sample "/proc/$xvfb" && x_now=$cpu_ns; }
       [ -n "$t0" ] || { t0=$EPOCHREALTIME; s0_main=$main_now; s0_server=$server_now; s0_x=$x_now; }
@@ -219,7 +247,8 @@ profile_mode() {
 }
 
 case "${1:-}" in
-  --runs) shift; runs_mode "$@"; exit ;;
+  --runs) shift; runs_mode "${1:-1024}" 0; exit ;;
+  --four) shift; runs_mode "${1:-1024}" 1; exit ;;
   --profile) shift; profile_mode "$@"; exit ;;
 esac
 
