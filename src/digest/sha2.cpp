@@ -148,12 +148,20 @@ Sha256BlocksFunction sha256_blocks_function()
     return (cpu_features() & shani) == shani ? sha256_blocks_shani : nullptr;
 }
 
+// AVX with BMI2 compresses many blocks per call; the others one.
+Sha512BlocksFunction sha512_blocks_function()
+{
+#if defined(__x86_64__)
+    if ((cpu_features() & (cpu_avx | cpu_bmi2)) == (cpu_avx | cpu_bmi2))
+        return sha512_blocks_avx;
+#endif
+    return nullptr;
+}
+
 Sha512BlockFunction sha512_block_function()
 {
     const uint32_t f = cpu_features();
 #if defined(__x86_64__)
-    if ((f & (cpu_avx | cpu_bmi2)) == (cpu_avx | cpu_bmi2))
-        return sha512_block_avx;
     if (f & cpu_sse2)
         return sha512_block_x64;
 #else
@@ -227,7 +235,7 @@ uint32_t Sha224::digest_size() { return 28; }
 
 Sha512::Sha512()
     : BlockHash(state_words_, sizeof state_words_, block_, sizeof block_),
-      block_function_(sha512_block_function())
+      block_function_(sha512_block_function()), blocks_function_(sha512_blocks_function())
 {
     reset_state(sha512_initial);
 }
@@ -239,8 +247,20 @@ void Sha512::finish() { finish_be128(); }
 void Sha512::get_digest(uint8_t* out) { write_be64_words(out, 64); }
 
 // FIPS 180-4 section 6.4.2.
+void Sha512::transform_blocks(const uint8_t* data, uint32_t blocks)
+{
+    if (blocks_function_)
+        blocks_function_(state_words_, buffer_, data, blocks);
+    else
+        BlockHash::transform_blocks(data, blocks);
+}
+
 void Sha512::transform()
 {
+    if (blocks_function_) {
+        blocks_function_(state_words_, buffer_, buffer_, 1);
+        return;
+    }
     if (block_function_) {
         block_function_(state_words_, buffer_);
         return;

@@ -6,10 +6,10 @@
 // shorten only the digest they write (28 and 48 bytes).
 //
 // transform runs the block function chosen by the constructor from the processor's features
-// (sha_variants.h): the SHA extensions for SHA-256 (also over many blocks at once, in
-// transform_blocks); for SHA-512 on x86-64 AVX with BMI2 or else native 64-bit words, on
-// 32-bit x86 SSE2. None (null) runs the portable compression. An object keeps its choice for
-// its whole life.
+// (sha_variants.h): the SHA extensions for SHA-256; for SHA-512 on x86-64 AVX with BMI2 or
+// else native 64-bit words, on 32-bit x86 SSE2. None (null) runs the portable compression.
+// The SHA extensions and AVX with BMI2 also compress many blocks per call (transform_blocks).
+// An object keeps its choice for its whole life.
 #pragma once
 
 #include "digest/block_hash.h"
@@ -45,11 +45,13 @@ public:
     void finish() override;
     void get_digest(uint8_t* out) override;
     void transform() override;
+    void transform_blocks(const uint8_t* data, uint32_t blocks) override;
 
 private:
     uint64_t state_words_[8]; // H0 .. H7, each in the machine's own byte order
     uint8_t block_[128];
-    Sha512BlockFunction block_function_; // null: the portable compression
+    Sha512BlockFunction block_function_;   // null: the portable compression
+    Sha512BlocksFunction blocks_function_; // when set, taken for every block
 };
 
 class Sha384 : public Sha512 {

@@ -1,7 +1,7 @@
-// SHA-384/512 block function for x86-64 with AVX and BMI2: the rounds on native 64-bit words in
+// SHA-384/512 blocks function for x86-64 with AVX and BMI2: the rounds on native 64-bit words in
 // general registers (BMI2's RORX rotates without a copy), the message schedule two words at a
 // time in vector registers (AVX's three-operand forms spare the copies), so that the two run
-// side by side on different execution units.
+// side by side on different execution units; many blocks per call, the chaining value kept.
 //
 // FIPS 180-4 section 6.4.2. The schedule words live in eight registers as pairs (W[2i],
 // W[2i+1]) of a sixteen-word ring; each pair of rounds reads W[t] + K[t] from a small memory
@@ -64,11 +64,13 @@ template <int R> [[gnu::always_inline]] inline void round(uint64_t* v, uint64_t 
     uint64_t e = v[(4 - R) & 7], f = v[(5 - R) & 7], g = v[(6 - R) & 7];
     uint64_t& d = v[(3 - R) & 7];
     uint64_t& h = v[(7 - R) & 7];
-    // Ch and Maj of section 4.1.3, Maj as ((a ^ b) & (b ^ c)) ^ b; h + W + K first, as it
-    // does not wait for e.
-    const uint64_t t1 = ((h + wk) + (g ^ (e & (f ^ g)))) + big_sigma1(e);
-    d += t1;
-    h = t1 + big_sigma0(a) + (((a ^ b) & (b ^ c)) ^ b);
+    // Ch and Maj of section 4.1.3, Maj as ((a ^ b) & (b ^ c)) ^ b. T1 = h + W + K + Ch + S1(e)
+    // is summed with S1, the deepest term, last, so that the new e (d + T1) and a (T1 + T2)
+    // each wait for it one addition only.
+    const uint64_t early = (h + wk) + (g ^ (e & (f ^ g)));
+    const uint64_t s1 = big_sigma1(e);
+    d = (d + early) + s1;
+    h = (early + (big_sigma0(a) + (((a ^ b) & (b ^ c)) ^ b))) + s1;
 }
 
 // W[t], W[t+1] for t >= 16 from the ring, where pair I holds W[t-16], W[t-15].
@@ -101,21 +103,29 @@ template <int... S>
 
 } // namespace
 
-void sha512_block_avx(uint64_t* state, const uint8_t* block)
+void sha512_blocks_avx(uint64_t* state, uint8_t* buffer, const uint8_t* data, uint32_t blocks)
 {
     const __m128i swap = _mm_set_epi8(8, 9, 10, 11, 12, 13, 14, 15, 0, 1, 2, 3, 4, 5, 6, 7);
-    Sha512Work s;
-    for (int i = 0; i < 8; ++i) {
-        s.w[i] = _mm_shuffle_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(block + 16 * i)),
-                                  swap);
-        const __m128i k = _mm_loadu_si128(reinterpret_cast<const __m128i*>(sha512_k + 2 * i));
-        _mm_store_si128(reinterpret_cast<__m128i*>(s.wk + 2 * i), _mm_add_epi64(s.w[i], k));
+    uint64_t h[8];
+    for (int j = 0; j < 8; ++j)
+        h[j] = state[j];
+    for (uint32_t b = 0; b < blocks; ++b, data += 128) {
+        Sha512Work s;
+        for (int i = 0; i < 8; ++i) {
+            const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + 16 * i));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(buffer + 16 * i), bytes);
+            s.w[i] = _mm_shuffle_epi8(bytes, swap);
+            const __m128i k = _mm_loadu_si128(reinterpret_cast<const __m128i*>(sha512_k + 2 * i));
+            _mm_store_si128(reinterpret_cast<__m128i*>(s.wk + 2 * i), _mm_add_epi64(s.w[i], k));
+        }
+        for (int j = 0; j < 8; ++j)
+            s.v[j] = h[j];
+        all_steps(s, std::make_integer_sequence<int, 40>());
+        for (int j = 0; j < 8; ++j)
+            h[j] += s.v[j];
     }
     for (int j = 0; j < 8; ++j)
-        s.v[j] = state[j];
-    all_steps(s, std::make_integer_sequence<int, 40>());
-    for (int j = 0; j < 8; ++j)
-        state[j] += s.v[j];
+        state[j] = h[j];
 }
 
 #endif

@@ -18,6 +18,8 @@ typedef void (*Sha1BlocksFunction)(uint32_t* state, uint8_t* buffer, const uint8
 typedef void (*Sha256BlocksFunction)(uint32_t* state, uint8_t* buffer, const uint8_t* data,
                                      uint32_t blocks);
 typedef void (*Sha512BlockFunction)(uint64_t* state, const uint8_t* block);
+typedef void (*Sha512BlocksFunction)(uint64_t* state, uint8_t* buffer, const uint8_t* data,
+                                     uint32_t blocks);
 
 // FIPS 180-4 section 4.2.2 and 4.2.3 round constants, defined in sha2.cpp.
 extern const uint32_t sha256_k[64];
@@ -32,7 +34,7 @@ void sha256_blocks_shani(uint32_t* state, uint8_t* buffer, const uint8_t* data, 
 // x86-64 than the portable code's 32-bit halves (which the 32-bit build needs).
 void sha512_block_x64(uint64_t* state, const uint8_t* block);
 // cpu_avx | cpu_bmi2: the rounds in general registers, the schedule in vector registers.
-void sha512_block_avx(uint64_t* state, const uint8_t* block);
+void sha512_blocks_avx(uint64_t* state, uint8_t* buffer, const uint8_t* data, uint32_t blocks);
 #else
 // cpu_sse2, for 32-bit builds: every 64-bit word in an SSE register.
 void sha512_block_sse2(uint64_t* state, const uint8_t* block);
