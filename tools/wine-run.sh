@@ -33,9 +33,16 @@ if [ -z "${DISPLAY:-}" ]; then
 fi
 
 # Bump the marker when the settings below change, so existing prefixes get them too.
-if [ ! -f "$WINEPREFIX/.dravik-ready-2" ]; then
+if [ ! -f "$WINEPREFIX/.dravik-ready-4" ]; then
   echo "wine-run: setting up Wine prefix $WINEPREFIX" >&2
   "$wine" wineboot --init >/dev/null 2>&1
+  # A crashing program ends at once, with the exception code as its exit code (Wine prints the
+  # fault and its address). Wine's default debugger would show a crash dialog on the virtual
+  # display and hold the program until its test's time-out, and even without the dialog its
+  # way of ending the program sometimes leaves exit code 0, which would pass for success. A
+  # debugger command that does not exist makes Wine end the program itself.
+  "$wine" reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' /v Debugger \
+    /d dravik-no-debugger /f >/dev/null 2>&1
   # Windows that Wine manages itself: a virtual display has no window manager to answer, and
   # with managed windows every close waits for it to time out.
   "$wine" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
@@ -43,7 +50,7 @@ if [ ! -f "$WINEPREFIX/.dravik-ready-2" ]; then
     "$wine" reg add 'HKCU\Software\Wine\Fonts\Replacements' /v "$font" /d 'Noto Sans CJK JP' /f >/dev/null 2>&1
   done
   "${wine%/*}/wineserver" -w
-  touch "$WINEPREFIX/.dravik-ready-2"
+  touch "$WINEPREFIX/.dravik-ready-4"
 fi
 flock -u 9
 exec 9>&-
