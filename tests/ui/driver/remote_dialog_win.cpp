@@ -1,5 +1,6 @@
 #include "remote_dialog_win.h"
 
+#include <cstdio>
 #include <vector>
 
 namespace {
@@ -36,7 +37,23 @@ RemoteDialog::~RemoteDialog()
 
 bool RemoteDialog::launch(const std::wstring& program, DWORD timeout_ms)
 {
+    if (start(program, timeout_ms))
+        return true;
+    if (crashed_at_start_ == 0)
+        return false;
+    // Wine under load now and then faults while it sets a process up (seen: gdi32 before any
+    // of the program's code had a window); such a start is tried once more, and said.
+    std::fprintf(stderr,
+                 "RemoteDialog: the program ended with 0x%08lX before its dialog "
+                 "appeared; starting it once more\n",
+                 crashed_at_start_);
+    return start(program, timeout_ms);
+}
+
+bool RemoteDialog::start(const std::wstring& program, DWORD timeout_ms)
+{
     terminate();
+    crashed_at_start_ = 0;
     if (GetFileAttributesW(program.c_str()) == INVALID_FILE_ATTRIBUTES) {
         error_ = L"no program at " + program;
         return false;
@@ -61,7 +78,11 @@ bool RemoteDialog::launch(const std::wstring& program, DWORD timeout_ms)
         timeout_ms);
     if (found && window_ != nullptr)
         return true;
-    error_ = running() ? L"no dialog \"Dravik\" appeared in time" : L"the program ended at once";
+    DWORD code = STILL_ACTIVE;
+    if (!running() && GetExitCodeProcess(process_, &code) && code >= 0xC0000000)
+        crashed_at_start_ = code;
+    error_ = running() ? L"no dialog \"Dravik\" appeared in time"
+                       : L"the program ended at once, code " + std::to_wstring(code);
     terminate();
     return false;
 }

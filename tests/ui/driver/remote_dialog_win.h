@@ -28,7 +28,9 @@ public:
     RemoteDialog& operator=(const RemoteDialog&) = delete;
 
     // Starts program (a Windows path) and waits up to timeout_ms for its dialog. On failure
-    // error() says why and the program, if it started, is ended.
+    // error() says why and the program, if it started, is ended. A program that ends with an
+    // exception code before its dialog appears is started once more (and it is said on
+    // standard error): Wine under load sometimes faults while it sets a process up.
     bool launch(const std::wstring& program, DWORD timeout_ms);
     HWND window() const { return window_; }
     HANDLE process() const { return process_; }
@@ -64,11 +66,13 @@ public:
     void terminate();
 
 private:
+    bool start(const std::wstring& program, DWORD timeout_ms);
     HWND find_dialog() const;
 
     HANDLE process_ = nullptr;
     DWORD process_id_ = 0;
     HWND window_ = nullptr;
+    DWORD crashed_at_start_ = 0; // exception code of a start that ended before its dialog
     mutable std::map<int, HWND> items_;
     std::wstring error_;
 };
