@@ -1,4 +1,5 @@
-# 32-bit x86 Windows: the shipped build. Compiled and linked here, never executed.
+# 32-bit x86 Windows: the shipped build. Compiled and linked here; executed, with its tests, in
+# an emulated 32-bit guest (tools/test32.sh), where wine-run.sh runs 32-bit Wine.
 # The posix thread model: GoogleTest needs std::mutex, which the win32 model of GCC 12 lacks.
 # Our own code uses the Win32 thread API directly.
 set(CMAKE_SYSTEM_NAME Windows)
@@ -10,3 +11,4 @@ set(CMAKE_FIND_ROOT_PATH /usr/i686-w64-mingw32)
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(CMAKE_CROSSCOMPILING_EMULATOR "${CMAKE_CURRENT_LIST_DIR}/../tools/wine-run.sh")

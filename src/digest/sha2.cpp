@@ -148,30 +148,31 @@ Sha256BlocksFunction sha256_blocks_function()
     return (cpu_features() & shani) == shani ? sha256_blocks_shani : nullptr;
 }
 
+} // namespace
+
 // AVX with BMI2 compresses many blocks per call; the others one.
-Sha512BlocksFunction sha512_blocks_function()
+Sha512BlocksFunction sha512_blocks_function_for(uint32_t features)
 {
 #if defined(__x86_64__)
-    if ((cpu_features() & (cpu_avx | cpu_bmi2)) == (cpu_avx | cpu_bmi2))
+    if ((features & (cpu_avx | cpu_bmi2)) == (cpu_avx | cpu_bmi2))
         return sha512_blocks_avx;
+#else
+    (void)features;
 #endif
     return nullptr;
 }
 
-Sha512BlockFunction sha512_block_function()
+Sha512BlockFunction sha512_block_function_for(uint32_t features)
 {
-    const uint32_t f = cpu_features();
 #if defined(__x86_64__)
-    if (f & cpu_sse2)
+    if (features & cpu_sse2)
         return sha512_block_x64;
 #else
-    if (f & cpu_sse2)
+    if (features & cpu_sse2)
         return sha512_block_sse2;
 #endif
     return nullptr;
 }
-
-} // namespace
 
 Sha256::Sha256()
     : BlockHash(state_words_, sizeof state_words_, block_, sizeof block_),
@@ -235,7 +236,8 @@ uint32_t Sha224::digest_size() { return 28; }
 
 Sha512::Sha512()
     : BlockHash(state_words_, sizeof state_words_, block_, sizeof block_),
-      block_function_(sha512_block_function()), blocks_function_(sha512_blocks_function())
+      block_function_(sha512_block_function_for(cpu_features())),
+      blocks_function_(sha512_blocks_function_for(cpu_features()))
 {
     reset_state(sha512_initial);
 }

@@ -46,9 +46,9 @@ const uint8_t suffix_byte = 0x06;
 const uint8_t final_byte = 0x80;
 const uint8_t suffix_and_final_byte = 0x86;
 
-using Permutation = void (*)(uint64_t lanes[25]);
+} // namespace
 
-Permutation pick_permutation(uint32_t features)
+KeccakPermutation keccak_permutation_for(uint32_t features)
 {
 #if defined(__x86_64__)
     if (features & cpu_bmi1)
@@ -63,11 +63,9 @@ Permutation pick_permutation(uint32_t features)
     return Sha3::keccak_f1600;
 }
 
-} // namespace
-
 Sha3::Sha3(uint32_t digest_size)
     : BlockHash(lanes_, digest_size, block_, 200 - 2 * digest_size),
-      lane_count_((200 - 2 * digest_size + 7) / 8), permute_(pick_permutation(cpu_features()))
+      lane_count_((200 - 2 * digest_size + 7) / 8), permute_(keccak_permutation_for(cpu_features()))
 {
     reset_state(nullptr);
     std::memset(lanes_, 0, sizeof lanes_);

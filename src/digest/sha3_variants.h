@@ -16,6 +16,11 @@ inline constexpr uint64_t keccak_round_constants[24] = {
     0x8000000080008081, 0x8000000000008080, 0x0000000080000001, 0x8000000080008008,
 };
 
+// The permutation a Sha3 object made under these processor features uses: a variant below or
+// Sha3::keccak_f1600.
+using KeccakPermutation = void (*)(uint64_t lanes[25]);
+KeccakPermutation keccak_permutation_for(uint32_t features);
+
 #if defined(__x86_64__)
 // Native 64-bit lanes, lane complementing (sha3_x64.cpp); every x86-64 runs it.
 void keccak_f1600_x64(uint64_t lanes[25]);

@@ -25,6 +25,11 @@ typedef void (*Sha512BlocksFunction)(uint64_t* state, uint8_t* buffer, const uin
 extern const uint32_t sha256_k[64];
 extern const uint64_t sha512_k[80];
 
+// The SHA-384/512 functions an Sha512 object made under these processor features uses (null:
+// none, the portable compression; the blocks function, where there is one, takes every block).
+Sha512BlockFunction sha512_block_function_for(uint32_t features);
+Sha512BlocksFunction sha512_blocks_function_for(uint32_t features);
+
 // cpu_sha | cpu_ssse3 | cpu_sse41: the SHA extensions' rounds and message schedule.
 void sha1_blocks_shani(uint32_t* state, uint8_t* buffer, const uint8_t* data, uint32_t blocks);
 void sha256_blocks_shani(uint32_t* state, uint8_t* buffer, const uint8_t* data, uint32_t blocks);

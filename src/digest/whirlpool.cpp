@@ -66,9 +66,9 @@ inline void next_state(const Row s[8], const Row k[8], Row out[8])
     }
 }
 
-using Compress = void (*)(uint64_t chain[8], const uint8_t* block);
+} // namespace
 
-Compress pick_compression(uint32_t features)
+WhirlpoolCompression whirlpool_compression_for(uint32_t features)
 {
 #if defined(__x86_64__)
     if (features & cpu_sse2)
@@ -81,11 +81,9 @@ Compress pick_compression(uint32_t features)
     return whirlpool_compress_portable;
 }
 
-} // namespace
-
 Whirlpool::Whirlpool()
     : BlockHash(chain_, sizeof chain_, block_, sizeof block_),
-      compress_(pick_compression(cpu_features()))
+      compress_(whirlpool_compression_for(cpu_features()))
 {
     reset_state(nullptr);
 }

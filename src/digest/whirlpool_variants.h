@@ -10,6 +10,10 @@
 // The portable compression (whirlpool.cpp), which the variants are tested against.
 void whirlpool_compress_portable(uint64_t chain[8], const uint8_t* block);
 
+// The compression a Whirlpool object made under these processor features uses.
+using WhirlpoolCompression = void (*)(uint64_t chain[8], const uint8_t* block);
+WhirlpoolCompression whirlpool_compression_for(uint32_t features);
+
 #if defined(__x86_64__)
 // Native 64-bit rows (whirlpool_x64.cpp); every x86-64 runs it.
 void whirlpool_compress_x64(uint64_t chain[8], const uint8_t* block);
