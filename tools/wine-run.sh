@@ -4,13 +4,15 @@
 # Uses a project-local Wine prefix under build/ (created on first use, about 10 s) with the
 # dialog fonts mapped to a CJK font, and a virtual display when there is no DISPLAY.
 # Usage: wine-run.sh PROGRAM.exe [ARGS...]
+# Overrides: DRAVIK_WINE (the loader, default 64-bit Wine's), DRAVIK_WINEARCH (win64 or win32),
+# DRAVIK_WINEPREFIX, DRAVIK_XVFB_DISPLAY (default :87).
 set -euo pipefail
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 wine=${DRAVIK_WINE:-/usr/lib/wine/wine64}
 export WINEPREFIX=${DRAVIK_WINEPREFIX:-$root/build/wineprefix}
 export WINEDEBUG=${WINEDEBUG:--all}
-export WINEARCH=win64
+export WINEARCH=${DRAVIK_WINEARCH:-win64}
 # No Mono or Gecko installer dialogs while the prefix is made.
 export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
 
