@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <cstdio>
+#include <cstdlib>
 #include <vector>
 
 namespace {
@@ -29,10 +30,10 @@ private:
         for (;;) {
             Sleep(200);
             const ::testing::TestInfo* test = dog->test_;
-            if (test != nullptr && GetTickCount() - dog->started_ > watchdog_seconds * 1000) {
+            if (test != nullptr && GetTickCount() - dog->started_ > watchdog_seconds() * 1000) {
                 std::fprintf(stderr, "\nwatchdog: %s.%s ran over %u s (deadlock?)\n",
                              test->test_suite_name(), test->name(),
-                             static_cast<unsigned>(watchdog_seconds));
+                             static_cast<unsigned>(watchdog_seconds()));
                 std::fflush(stderr);
                 TerminateProcess(GetCurrentProcess(), 3);
             }
@@ -85,6 +86,16 @@ long handles_in_system_list()
 }
 
 } // namespace
+
+uint32_t watchdog_seconds()
+{
+    static const uint32_t seconds = [] {
+        const char* text = std::getenv("DRAVIK_WATCHDOG_SECONDS");
+        const long value = text != nullptr ? std::strtol(text, nullptr, 10) : 0;
+        return value > 90 ? static_cast<uint32_t>(value) : 90u;
+    }();
+    return seconds;
+}
 
 bool eventually(const std::function<bool()>& condition, uint32_t milliseconds)
 {
