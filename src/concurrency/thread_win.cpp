@@ -62,18 +62,21 @@ int32_t Thread::stop()
         return 0;
     on_stop();
 
-    HANDLE handle;
+    // Joined without the lock and with the id kept until the thread has ended: a body that
+    // calls stop meanwhile must still find its own id (and return) instead of waiting for a
+    // lock held by the thread that joins it.
+    const HANDLE handle = handle_.load();
+    WaitForSingleObject(handle, INFINITE);
     {
         ScopedLock guard(&lock_);
-        handle = handle_.exchange(nullptr);
+        handle_ = nullptr;
         thread_id_ = 0;
-        WaitForSingleObject(handle, INFINITE);
+        suspended_ = 0;
     }
     DWORD code = 0;
     if (GetExitCodeThread(handle, &code))
         exit_code_ = static_cast<int32_t>(code);
     CloseHandle(handle);
-    suspended_ = 0;
     return 1;
 }
 
