@@ -126,7 +126,7 @@ double job_seconds(HWND dialog, const std::vector<AlgorithmId>& rows)
     }
     job_ended = job_done = false;
     const Clock::time_point start = Clock::now();
-    std::unique_ptr<HashJob> job(new HashJob(dialog));
+    std::unique_ptr<HashJob> job(new HashJob(dialog, taskbar_progress(dialog)));
     if (job->start() == 0)
         return -1;
     MSG message;

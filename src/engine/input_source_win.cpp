@@ -3,15 +3,11 @@
 #include <cstring>
 #include <vector>
 
+#include "engine/control_ids.h"
 #include "engine/input_path_win.h"
 #include "text/text_encoding.h"
 
 namespace {
-
-const int file_option = 1001;
-const int text_option = 1002;
-const int path_field = 1003;
-const int text_field = 1004;
 
 // Room for 4095 characters and the terminator, the most a field is read to.
 const int field_buffer = 4096;
@@ -87,12 +83,12 @@ void HandleHolder::reset()
 InputSelection read_input_selection(HWND window)
 {
     InputSelection selection;
-    selection.file_chosen = IsDlgButtonChecked(window, file_option) == BST_CHECKED;
-    selection.text_chosen = IsDlgButtonChecked(window, text_option) == BST_CHECKED;
+    selection.file_chosen = IsDlgButtonChecked(window, IDC_FILE_OPTION) == BST_CHECKED;
+    selection.text_chosen = IsDlgButtonChecked(window, IDC_TEXT_OPTION) == BST_CHECKED;
     if (selection.file_chosen)
-        selection.path = field_text(window, path_field);
+        selection.path = field_text(window, IDC_PATH);
     if (selection.text_chosen)
-        selection.text = field_text(window, text_field);
+        selection.text = field_text(window, IDC_TEXT);
     return selection;
 }
 

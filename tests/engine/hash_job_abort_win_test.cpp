@@ -18,7 +18,7 @@
 
 namespace {
 
-const uint64_t chunk = HashJob::CHUNK_SIZE;
+const uint64_t chunk = InputSource::CHUNK_SIZE;
 
 AlgorithmId id_of(const wchar_t* name)
 {
@@ -64,7 +64,7 @@ TEST_F(JobAbort, WhilePreparationWaitsForTheWindow)
     TestFile file("abort_prepare", pattern_message(3 * chunk));
     use_file(file.path());
     choose_rows({id_of(L"SHA512"), id_of(L"Whirlpool")});
-    auto* job = new HashJob(dialog_);
+    auto* job = new HashJob(dialog_, progress_.get());
     ASSERT_NE(job->start(), 0);
     ASSERT_TRUE(wait_for_sent_message()); // prepare clearing row 1: this thread must serve it
     delete_job(job);
@@ -81,7 +81,7 @@ TEST_F(JobAbort, WhileReading)
     use_file(file.path());
     choose_rows({id_of(L"Whirlpool"), id_of(L"SHA512"), id_of(L"BLAKE512"), id_of(L"SM3")});
     ReaderHold hold(GetCurrentProcessId(), 3);
-    auto* job = new HashJob(dialog_);
+    auto* job = new HashJob(dialog_, progress_.get());
     ASSERT_NE(job->start(), 0);
     ASSERT_TRUE(pump_until([&] { return hold.held() && count(WM_PROGRESS_STEP) >= 2; }));
     delete_job(job);
@@ -97,7 +97,7 @@ TEST_F(JobAbort, WhileTheJobWaitsToCompleteTheBar)
     TestFile file("abort_finishing", pattern_message(8 * chunk));
     use_file(file.path());
     choose_rows({id_of(L"SHA1"), id_of(L"MD5"), id_of(L"CRC32"), id_of(L"SHA3_512")});
-    auto* job = new HashJob(dialog_);
+    auto* job = new HashJob(dialog_, progress_.get());
     ASSERT_NE(job->start(), 0);
     ASSERT_TRUE(serve_until_posted(WM_PROGRESS_BEGIN));
     ASSERT_TRUE(wait_for_sent_message());
@@ -123,7 +123,7 @@ TEST_F(JobAbort, FiveHundredStartsAndAbortsInARow)
     int completed = 0;
     for (int cycle = 0; cycle < 500; ++cycle) {
         clear_record();
-        auto* job = new HashJob(dialog_);
+        auto* job = new HashJob(dialog_, progress_.get());
         ASSERT_NE(job->start(), 0) << "cycle " << cycle;
         switch (cycle % 5) {
         case 1: ASSERT_TRUE(wait_for_sent_message()) << "cycle " << cycle; break;

@@ -8,15 +8,12 @@
 #include <string>
 #include <vector>
 
+#include "engine/control_ids.h"
 #include "engine/input_source_win.h"
 #include "support/vectors.h"
 
 namespace {
 
-const int file_option = 1001;
-const int text_option = 1002;
-const int path_field = 1003;
-const int text_field = 1004;
 const uint32_t chunk = InputSource::CHUNK_SIZE;
 
 // A top-level window with the panel's option buttons and edit fields, as the dialog has them.
@@ -26,23 +23,23 @@ public:
     {
         window_ = CreateWindowExW(0, L"STATIC", L"panel", WS_OVERLAPPEDWINDOW, 0, 0, 400, 200,
                                   nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
-        add(L"BUTTON", file_option, BS_AUTORADIOBUTTON | WS_GROUP);
-        add(L"BUTTON", text_option, BS_AUTORADIOBUTTON);
-        add(L"EDIT", path_field, ES_AUTOHSCROLL | WS_BORDER);
-        add(L"EDIT", text_field, ES_AUTOHSCROLL | WS_BORDER);
+        add(L"BUTTON", IDC_FILE_OPTION, BS_AUTORADIOBUTTON | WS_GROUP);
+        add(L"BUTTON", IDC_TEXT_OPTION, BS_AUTORADIOBUTTON);
+        add(L"EDIT", IDC_PATH, ES_AUTOHSCROLL | WS_BORDER);
+        add(L"EDIT", IDC_TEXT, ES_AUTOHSCROLL | WS_BORDER);
     }
     ~PanelWindow() { DestroyWindow(window_); }
 
     HWND handle() const { return window_; }
     void choose_file(const std::wstring& path)
     {
-        CheckRadioButton(window_, file_option, text_option, file_option);
-        SetDlgItemTextW(window_, path_field, path.c_str());
+        CheckRadioButton(window_, IDC_FILE_OPTION, IDC_TEXT_OPTION, IDC_FILE_OPTION);
+        SetDlgItemTextW(window_, IDC_PATH, path.c_str());
     }
     void choose_text(const std::wstring& text)
     {
-        CheckRadioButton(window_, file_option, text_option, text_option);
-        SetDlgItemTextW(window_, text_field, text.c_str());
+        CheckRadioButton(window_, IDC_FILE_OPTION, IDC_TEXT_OPTION, IDC_TEXT_OPTION);
+        SetDlgItemTextW(window_, IDC_TEXT, text.c_str());
     }
 
 private:
@@ -168,7 +165,7 @@ TEST(InputSourceFile, WhatDoesNotOpenHasNoData)
     RemoveDirectoryW(file_path("folder").c_str());
 
     PanelWindow neither;
-    CheckDlgButton(neither.handle(), file_option, BST_UNCHECKED);
+    CheckDlgButton(neither.handle(), IDC_FILE_OPTION, BST_UNCHECKED);
     EXPECT_FALSE(InputSource(neither.handle()).has_data());
 }
 

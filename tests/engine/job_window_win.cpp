@@ -170,7 +170,8 @@ std::wstring JobWindowTest::status() const
 
 bool JobWindowTest::run_job(HashJob::SourceOpener opener)
 {
-    HashJob* job = opener != nullptr ? new HashJob(dialog_, opener) : new HashJob(dialog_);
+    HashJob* job = opener != nullptr ? new HashJob(dialog_, progress_.get(), opener)
+                                   : new HashJob(dialog_, progress_.get());
     if (job->start() == 0) {
         delete job;
         ADD_FAILURE() << "the job's thread did not start";
