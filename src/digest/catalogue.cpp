@@ -2,16 +2,16 @@
 
 #include <cwchar>
 
-#include "digest/blake.h"
-#include "digest/blake2.h"
-#include "digest/crc32.h"
-#include "digest/md5.h"
-#include "digest/ripemd.h"
-#include "digest/sha1.h"
-#include "digest/sha2.h"
-#include "digest/sha3.h"
-#include "digest/sm3.h"
-#include "digest/whirlpool.h"
+#include "digest/blake/blake.h"
+#include "digest/blake/blake2.h"
+#include "digest/crc32/crc32.h"
+#include "digest/md5/md5.h"
+#include "digest/ripemd/ripemd.h"
+#include "digest/sha/sha1.h"
+#include "digest/sha/sha2.h"
+#include "digest/sha3/sha3.h"
+#include "digest/sm3/sm3.h"
+#include "digest/whirlpool/whirlpool.h"
 
 namespace {
 

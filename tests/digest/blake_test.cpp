@@ -7,8 +7,8 @@
 #include <cstring>
 #include <memory>
 
-#include "digest/blake.h"
-#include "digest/blake2.h"
+#include "digest/blake/blake.h"
+#include "digest/blake/blake2.h"
 #include "support/vectors.h"
 
 namespace {

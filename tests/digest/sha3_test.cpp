@@ -5,7 +5,7 @@
 #include <cstring>
 #include <memory>
 
-#include "digest/sha3.h"
+#include "digest/sha3/sha3.h"
 #include "support/vectors.h"
 
 namespace {
