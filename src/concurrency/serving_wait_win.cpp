@@ -10,8 +10,8 @@ void wait_serving_sent_messages(HANDLE thread)
         // with MWMO_INPUTAVAILABLE, also for one that a queue check inside a served call has
         // already seen but left; without it the two threads could wait for each other.
         PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
-        const DWORD woke = MsgWaitForMultipleObjectsEx(1, &thread, INFINITE, QS_SENDMESSAGE,
-                                                       MWMO_INPUTAVAILABLE);
+        const DWORD woke =
+            MsgWaitForMultipleObjectsEx(1, &thread, INFINITE, QS_SENDMESSAGE, MWMO_INPUTAVAILABLE);
         if (woke != WAIT_OBJECT_0 + 1)
             return;
     }

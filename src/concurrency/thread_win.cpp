@@ -17,15 +17,9 @@ Thread::Thread()
 {
 }
 
-Thread::~Thread()
-{
-    stop();
-}
+Thread::~Thread() { stop(); }
 
-bool Thread::on_own_thread() const
-{
-    return GetCurrentThreadId() == thread_id_.load();
-}
+bool Thread::on_own_thread() const { return GetCurrentThreadId() == thread_id_.load(); }
 
 int32_t Thread::start()
 {
@@ -80,10 +74,7 @@ int32_t Thread::stop()
     return 1;
 }
 
-int32_t Thread::should_continue()
-{
-    return stop_signal_.is_set() ? 0 : 1;
-}
+int32_t Thread::should_continue() { return stop_signal_.is_set() ? 0 : 1; }
 
 int32_t Thread::request_stop()
 {
@@ -141,10 +132,7 @@ int32_t Thread::sleep(uint32_t milliseconds)
     return result == WAIT_TIMEOUT ? 1 : 0;
 }
 
-int32_t Thread::wake()
-{
-    return wake_.set();
-}
+int32_t Thread::wake() { return wake_.set(); }
 
 int32_t Thread::take_wake()
 {
@@ -159,17 +147,8 @@ int32_t Thread::thread_main()
     return dispatch();
 }
 
-HANDLE Thread::native_handle()
-{
-    return handle_.load();
-}
+HANDLE Thread::native_handle() { return handle_.load(); }
 
-uint32_t Thread::thread_id()
-{
-    return thread_id_.load();
-}
+uint32_t Thread::thread_id() { return thread_id_.load(); }
 
-int32_t Thread::run()
-{
-    return 0;
-}
+int32_t Thread::run() { return 0; }

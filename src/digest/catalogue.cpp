@@ -15,11 +15,7 @@
 
 namespace {
 
-template <class Algorithm>
-HashAlgorithm* make()
-{
-    return new Algorithm;
-}
+template <class Algorithm> HashAlgorithm* make() { return new Algorithm; }
 
 } // namespace
 

@@ -11,15 +11,11 @@ namespace {
 // A combo box text is read to at most 63 characters; every catalogue name is far shorter.
 const int algorithm_name_size = 64;
 
-InputSource* open_window_input(HWND window)
-{
-    return new InputSource(window);
-}
+InputSource* open_window_input(HWND window) { return new InputSource(window); }
 
 } // namespace
 
-HashJob::HashJob(HWND window, JobProgress* progress)
-    : HashJob(window, progress, open_window_input)
+HashJob::HashJob(HWND window, JobProgress* progress) : HashJob(window, progress, open_window_input)
 {
 }
 
@@ -199,7 +195,4 @@ void HashJob::release_resources()
         slot.reset();
 }
 
-void HashJob::post(uint32_t message, WPARAM wparam)
-{
-    PostMessageW(window_, message, wparam, 0);
-}
+void HashJob::post(uint32_t message, WPARAM wparam) { PostMessageW(window_, message, wparam, 0); }

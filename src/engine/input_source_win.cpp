@@ -47,10 +47,7 @@ HandleHolder& HandleHolder::operator=(const HandleHolder& other)
     return *this;
 }
 
-HandleHolder::~HandleHolder()
-{
-    reset();
-}
+HandleHolder::~HandleHolder() { reset(); }
 
 void HandleHolder::take(HANDLE handle)
 {
@@ -185,10 +182,7 @@ void InputSource::take_text(const std::wstring& text)
     }
 }
 
-bool InputSource::has_data() const
-{
-    return file_.is_open() || !text_.empty();
-}
+bool InputSource::has_data() const { return file_.is_open() || !text_.empty(); }
 
 uint32_t InputSource::read_chunk(void* destination)
 {

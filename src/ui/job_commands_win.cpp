@@ -77,7 +77,4 @@ void handle_job_failed(HWND dialog, WPARAM code)
     show_run_failure(dialog, code);
 }
 
-void delete_current_job(HWND dialog)
-{
-    end_current_job(dialog);
-}
+void delete_current_job(HWND dialog) { end_current_job(dialog); }

@@ -94,10 +94,7 @@ long process_thread_count()
     return count;
 }
 
-long open_handle_count()
-{
-    return process_handle_count(GetCurrentProcess());
-}
+long open_handle_count() { return process_handle_count(GetCurrentProcess()); }
 
 HelperThread::HelperThread(std::function<void()> body) : body_(std::move(body)), id_(0)
 {

@@ -148,7 +148,8 @@ TEST(Thread, StopInsideRunWhileTheControllerJoinsReturnsZero)
     ASSERT_EQ(thread.start(), 1);
     ASSERT_TRUE(eventually([&] { return body_in_stop.load(); }));
     HelperThread controller([&] { controller_result = thread.stop(); });
-    ASSERT_TRUE(controller.join(10000)) << "the body's stop and the joining stop wait for each other";
+    ASSERT_TRUE(controller.join(10000))
+        << "the body's stop and the joining stop wait for each other";
     EXPECT_EQ(body_result, 0);
     EXPECT_EQ(controller_result, 1);
     EXPECT_EQ(thread.exit_code(), 4);
@@ -272,10 +273,7 @@ TEST(Thread, SuspendFreezesTheBodyAndStopResumesIt)
     EXPECT_EQ(thread.ended, 1);
 }
 
-int32_t plain_callback(void* value)
-{
-    return *static_cast<int32_t*>(value) + 1;
-}
+int32_t plain_callback(void* value) { return *static_cast<int32_t*>(value) + 1; }
 
 DWORD WINAPI system_callback(void* value)
 {

@@ -16,8 +16,7 @@ namespace {
 using Blocks = std::vector<std::vector<uint8_t>>;
 
 // Records every block handed to the compression, then compresses it as usual.
-template <class Algorithm>
-class Recording : public Algorithm {
+template <class Algorithm> class Recording : public Algorithm {
 public:
     using Algorithm::Algorithm;
     void transform() override
@@ -30,8 +29,7 @@ public:
     Blocks blocks;
 };
 
-template <class Algorithm>
-Blocks final_blocks(uint32_t length, size_t* during_update = nullptr)
+template <class Algorithm> Blocks final_blocks(uint32_t length, size_t* during_update = nullptr)
 {
     Recording<Algorithm> h;
     const std::vector<uint8_t> zeros(length, 0);

@@ -13,20 +13,20 @@ namespace {
 
 // The stored order of the first algorithms, 0 first: the lists' indices are these ids.
 const char* const names_in_id_order[] = {
-    "--------",  "CRC32",     "MD5",       "SHA1",      "SHA224",      "SHA256",
-    "SHA384",    "SHA512",    "SHA3_224",  "SHA3_256",  "SHA3_384",    "SHA3_512",
-    "RIPEMD128", "RIPEMD160", "RIPEMD256", "RIPEMD320", "BLAKE224",    "BLAKE256",
-    "BLAKE384",  "BLAKE512",  "BLAKE2s_256", "BLAKE2b_512", "SM3",     "Whirlpool"};
+    "--------",  "CRC32",     "MD5",         "SHA1",        "SHA224",   "SHA256",
+    "SHA384",    "SHA512",    "SHA3_224",    "SHA3_256",    "SHA3_384", "SHA3_512",
+    "RIPEMD128", "RIPEMD160", "RIPEMD256",   "RIPEMD320",   "BLAKE224", "BLAKE256",
+    "BLAKE384",  "BLAKE512",  "BLAKE2s_256", "BLAKE2b_512", "SM3",      "Whirlpool"};
 const int stored_names = sizeof names_in_id_order / sizeof names_in_id_order[0];
 
 // Block bytes of the block-based algorithms; CRC32 has no blocks.
 const std::map<std::string, uint32_t> block_bytes = {
-    {"MD5", 64},        {"SHA1", 64},         {"SHA224", 64},       {"SHA256", 64},
-    {"SHA384", 128},    {"SHA512", 128},      {"SHA3_224", 144},    {"SHA3_256", 136},
-    {"SHA3_384", 104},  {"SHA3_512", 72},     {"RIPEMD128", 64},    {"RIPEMD160", 64},
-    {"RIPEMD256", 64},  {"RIPEMD320", 64},    {"BLAKE224", 64},     {"BLAKE256", 64},
-    {"BLAKE384", 128},  {"BLAKE512", 128},    {"BLAKE2s_256", 64},  {"BLAKE2b_512", 128},
-    {"SM3", 64},        {"Whirlpool", 64}};
+    {"MD5", 64},       {"SHA1", 64},      {"SHA224", 64},      {"SHA256", 64},
+    {"SHA384", 128},   {"SHA512", 128},   {"SHA3_224", 144},   {"SHA3_256", 136},
+    {"SHA3_384", 104}, {"SHA3_512", 72},  {"RIPEMD128", 64},   {"RIPEMD160", 64},
+    {"RIPEMD256", 64}, {"RIPEMD320", 64}, {"BLAKE224", 64},    {"BLAKE256", 64},
+    {"BLAKE384", 128}, {"BLAKE512", 128}, {"BLAKE2s_256", 64}, {"BLAKE2b_512", 128},
+    {"SM3", 64},       {"Whirlpool", 64}};
 
 TEST(Catalogue, RowsInStoredOrderWithNoAlgorithmLastAndTheEndMarker)
 {
@@ -45,11 +45,12 @@ TEST(Catalogue, RowsInStoredOrderWithNoAlgorithmLastAndTheEndMarker)
 TEST(Catalogue, NamesMapToTheirIdsExactly)
 {
     for (AlgorithmId id = 0; id < stored_names; ++id) {
-        std::wstring name(names_in_id_order[id], names_in_id_order[id] + std::strlen(names_in_id_order[id]));
+        std::wstring name(names_in_id_order[id],
+                          names_in_id_order[id] + std::strlen(names_in_id_order[id]));
         EXPECT_EQ(algorithm_id_from_name(name.c_str()), id) << names_in_id_order[id];
     }
-    for (const wchar_t* other : {L"md5", L"Sha1", L"SHA1 ", L" SHA1", L"", L"SHA3-256", L"WHIRLPOOL",
-                                 L"blake2s_256", L"-------", L"CRC32\t"})
+    for (const wchar_t* other : {L"md5", L"Sha1", L"SHA1 ", L" SHA1", L"", L"SHA3-256",
+                                 L"WHIRLPOOL", L"blake2s_256", L"-------", L"CRC32\t"})
         EXPECT_EQ(algorithm_id_from_name(other), algorithm_none) << narrow(other);
 }
 

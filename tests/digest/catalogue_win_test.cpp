@@ -17,8 +17,8 @@ std::wstring item_text(HWND combo, int index)
 
 TEST(CatalogueWin, ComboListsNoAlgorithmAndEveryNameAtTheirIds)
 {
-    HWND combo = CreateWindowExW(0, L"COMBOBOX", L"", CBS_DROPDOWNLIST | WS_VSCROLL, 0, 0, 100,
-                                 300, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+    HWND combo = CreateWindowExW(0, L"COMBOBOX", L"", CBS_DROPDOWNLIST | WS_VSCROLL, 0, 0, 100, 300,
+                                 nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
     ASSERT_NE(combo, nullptr);
     SendMessageW(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(L"left over"));
     fill_algorithm_combo(combo);

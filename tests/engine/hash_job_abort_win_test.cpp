@@ -20,10 +20,7 @@ namespace {
 
 const uint64_t chunk = InputSource::CHUNK_SIZE;
 
-AlgorithmId id_of(const wchar_t* name)
-{
-    return algorithm_id_from_name(name);
-}
+AlgorithmId id_of(const wchar_t* name) { return algorithm_id_from_name(name); }
 
 class JobAbort : public JobWindowTest {
 protected:
@@ -126,11 +123,20 @@ TEST_F(JobAbort, FiveHundredStartsAndAbortsInARow)
         auto* job = new HashJob(dialog_, progress_.get());
         ASSERT_NE(job->start(), 0) << "cycle " << cycle;
         switch (cycle % 5) {
-        case 1: ASSERT_TRUE(wait_for_sent_message()) << "cycle " << cycle; break;
-        case 2: ASSERT_TRUE(serve_until_posted(WM_PROGRESS_BEGIN)) << "cycle " << cycle; break;
-        case 3: pump_until([this] { return received(WM_PROGRESS_STEP); }); break;
-        case 4: pump_until([this] { return received(WM_JOB_DONE); }); break;
-        default: break; // deleted at once
+        case 1:
+            ASSERT_TRUE(wait_for_sent_message()) << "cycle " << cycle;
+            break;
+        case 2:
+            ASSERT_TRUE(serve_until_posted(WM_PROGRESS_BEGIN)) << "cycle " << cycle;
+            break;
+        case 3:
+            pump_until([this] { return received(WM_PROGRESS_STEP); });
+            break;
+        case 4:
+            pump_until([this] { return received(WM_JOB_DONE); });
+            break;
+        default:
+            break; // deleted at once
         }
         delete_job(job);
         ASSERT_EQ(count(WM_PROGRESS_BEGIN), 1u) << "cycle " << cycle;
@@ -177,9 +183,9 @@ TEST_F(StartButton, RunsARealJobToTheDigests)
     EXPECT_EQ(main_dialog(dialog_)->current_job, nullptr);
     for (int row = 0; row < slot_count; ++row)
         EXPECT_EQ(result(row), vector_digest(rows[row], "large_pattern", size));
-    EXPECT_EQ(messages_, (std::vector<JobMessage>{begin_message(), step_message(0),
-                                                  step_message(chunk), step_message(chunk),
-                                                  done_message(), end_message()}));
+    EXPECT_EQ(messages_,
+              (std::vector<JobMessage>{begin_message(), step_message(0), step_message(chunk),
+                                       step_message(chunk), done_message(), end_message()}));
     expect_no_thread_left();
 }
 

@@ -49,4 +49,3 @@ long process_handle_count(HANDLE process)
         return static_cast<long>(count);
     return handles_in_system_list(GetProcessId(process));
 }
-

@@ -39,10 +39,7 @@ int32_t HashJob::request_stop()
     return 1;
 }
 
-HANDLE HashJob::native_handle()
-{
-    return thread_;
-}
+HANDLE HashJob::native_handle() { return thread_; }
 
 DWORD WINAPI HashJob::thread_entry(void* job)
 {

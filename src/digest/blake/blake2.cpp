@@ -33,8 +33,8 @@ struct Blake2bWords {
 
 // The mixing function G of RFC 7693 section 3.1 on a, b, c, d with words x and y.
 template <class W>
-inline void mix(typename W::Word& a, typename W::Word& b, typename W::Word& c,
-                typename W::Word& d, typename W::Word x, typename W::Word y)
+inline void mix(typename W::Word& a, typename W::Word& b, typename W::Word& c, typename W::Word& d,
+                typename W::Word x, typename W::Word y)
 {
     a += b + x;
     d = W::rotr(d ^ a, W::r1);
@@ -84,9 +84,10 @@ void blake2_compress(typename W::Word h[8], const uint8_t* block, typename W::Wo
     Word m[16];
     std::memcpy(m, block, sizeof m);
     const Word* iv = W::iv;
-    Work<W> w = {h[0],  h[1],  h[2],       h[3],       h[4],  h[5],
-                 h[6],  h[7],  iv[0],      iv[1],      iv[2], iv[3],
-                 iv[4] ^ t0, iv[5] ^ t1, last ? ~iv[6] : iv[6], iv[7]};
+    Work<W> w = {h[0],  h[1],  h[2],       h[3],       h[4],
+                 h[5],  h[6],  h[7],       iv[0],      iv[1],
+                 iv[2], iv[3], iv[4] ^ t0, iv[5] ^ t1, last ? ~iv[6] : iv[6],
+                 iv[7]};
     all_rounds<W>(w, m, std::make_integer_sequence<int, W::rounds>());
     h[0] ^= w.v0 ^ w.v8;
     h[1] ^= w.v1 ^ w.v9;

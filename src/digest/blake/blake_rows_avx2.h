@@ -63,10 +63,7 @@ constexpr int word_index(int first, int j)
     return first < 8 ? first + 2 * j : first + 2 * ((j + 3) % 4);
 }
 
-inline long long as_ll(uint64_t x)
-{
-    return static_cast<long long>(x);
-}
+inline long long as_ll(uint64_t x) { return static_cast<long long>(x); }
 
 template <int r, int first> inline __m256i gather(const uint64_t* words)
 {
@@ -92,9 +89,6 @@ inline __m256i load(const uint64_t* p)
     return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
 }
 
-inline void store(uint64_t* p, __m256i x)
-{
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(p), x);
-}
+inline void store(uint64_t* p, __m256i x) { _mm256_storeu_si256(reinterpret_cast<__m256i*>(p), x); }
 
 } // namespace blake_rows_avx2

@@ -27,10 +27,7 @@ constexpr uint32_t x_power_mod_p(unsigned n)
 // A 64-bit lane holds x^63 in bit 0, so a 32-bit remainder sits in its upper half. The
 // product of two such lanes is one bit short of the 128-bit order (x^126 lands in bit 0, one
 // place after x^127): the constants are taken one power lower to make up for it.
-constexpr uint64_t lane_constant(unsigned n)
-{
-    return uint64_t(x_power_mod_p(n - 1)) << 32;
-}
+constexpr uint64_t lane_constant(unsigned n) { return uint64_t(x_power_mod_p(n - 1)) << 32; }
 
 // Constants that carry a 128-bit piece D bits on: its first eight bytes (the high-order half)
 // by x^(D+64), the second by x^D.

@@ -16,7 +16,7 @@ inline uint32_t i(uint32_t x, uint32_t y, uint32_t z) { return y ^ (x | ~z); }
 
 // One step of RFC 1321 section 3.4: a = b + ((a + F(b,c,d) + X[k] + T[i]) <<< s).
 #define MD5_STEP(fn, a, b, c, d, k, s, t)                                                          \
-    a += fn(b, c, d) + load_le32(block + 4 * (k)) + (t);                                             \
+    a += fn(b, c, d) + load_le32(block + 4 * (k)) + (t);                                           \
     a = rotl32(a, s) + b
 
 Md5::Md5() : BlockHash(state_words_, sizeof state_words_, block_, sizeof block_)

@@ -49,26 +49,11 @@ const uint8_t right_shift[80] = {
 
 // The Boolean functions f1..f5; the left line applies them in round order, the right line in
 // reverse order.
-inline uint32_t f1(uint32_t x, uint32_t y, uint32_t z)
-{
-    return x ^ y ^ z;
-}
-inline uint32_t f2(uint32_t x, uint32_t y, uint32_t z)
-{
-    return z ^ (x & (y ^ z));
-}
-inline uint32_t f3(uint32_t x, uint32_t y, uint32_t z)
-{
-    return (x | ~y) ^ z;
-}
-inline uint32_t f4(uint32_t x, uint32_t y, uint32_t z)
-{
-    return y ^ (z & (x ^ y));
-}
-inline uint32_t f5(uint32_t x, uint32_t y, uint32_t z)
-{
-    return x ^ (y | ~z);
-}
+inline uint32_t f1(uint32_t x, uint32_t y, uint32_t z) { return x ^ y ^ z; }
+inline uint32_t f2(uint32_t x, uint32_t y, uint32_t z) { return z ^ (x & (y ^ z)); }
+inline uint32_t f3(uint32_t x, uint32_t y, uint32_t z) { return (x | ~y) ^ z; }
+inline uint32_t f4(uint32_t x, uint32_t y, uint32_t z) { return y ^ (z & (x ^ y)); }
+inline uint32_t f5(uint32_t x, uint32_t y, uint32_t z) { return x ^ (y | ~z); }
 
 using Boolean = uint32_t (*)(uint32_t, uint32_t, uint32_t);
 
@@ -136,18 +121,9 @@ Ripemd128::Ripemd128() : BlockHash(state_words_, sizeof state_words_, block_, si
     reset_state(initial_256);
 }
 
-void Ripemd128::reset()
-{
-    reset_state(initial_256);
-}
-void Ripemd128::finish()
-{
-    finish_le64();
-}
-void Ripemd128::get_digest(uint8_t* out)
-{
-    write_le32_words(out, 16);
-}
+void Ripemd128::reset() { reset_state(initial_256); }
+void Ripemd128::finish() { finish_le64(); }
+void Ripemd128::get_digest(uint8_t* out) { write_le32_words(out, 16); }
 
 void Ripemd128::transform()
 {
@@ -173,18 +149,9 @@ Ripemd160::Ripemd160() : BlockHash(state_words_, sizeof state_words_, block_, si
     reset_state(initial_320);
 }
 
-void Ripemd160::reset()
-{
-    reset_state(initial_320);
-}
-void Ripemd160::finish()
-{
-    finish_le64();
-}
-void Ripemd160::get_digest(uint8_t* out)
-{
-    write_le32_words(out, 20);
-}
+void Ripemd160::reset() { reset_state(initial_320); }
+void Ripemd160::finish() { finish_le64(); }
+void Ripemd160::get_digest(uint8_t* out) { write_le32_words(out, 20); }
 
 void Ripemd160::transform()
 {
@@ -211,18 +178,9 @@ Ripemd256::Ripemd256() : BlockHash(state_words_, sizeof state_words_, block_, si
     reset_state(initial_256);
 }
 
-void Ripemd256::reset()
-{
-    reset_state(initial_256);
-}
-void Ripemd256::finish()
-{
-    finish_le64();
-}
-void Ripemd256::get_digest(uint8_t* out)
-{
-    write_le32_words(out, 32);
-}
+void Ripemd256::reset() { reset_state(initial_256); }
+void Ripemd256::finish() { finish_le64(); }
+void Ripemd256::get_digest(uint8_t* out) { write_le32_words(out, 32); }
 
 // The RIPEMD-128 lines on separate halves of the state; after round n the n-th working words
 // (A, then B, C, D) of the two lines change places.
@@ -252,18 +210,9 @@ Ripemd320::Ripemd320() : BlockHash(state_words_, sizeof state_words_, block_, si
     reset_state(initial_320);
 }
 
-void Ripemd320::reset()
-{
-    reset_state(initial_320);
-}
-void Ripemd320::finish()
-{
-    finish_le64();
-}
-void Ripemd320::get_digest(uint8_t* out)
-{
-    write_le32_words(out, 40);
-}
+void Ripemd320::reset() { reset_state(initial_320); }
+void Ripemd320::finish() { finish_le64(); }
+void Ripemd320::get_digest(uint8_t* out) { write_le32_words(out, 40); }
 
 // The RIPEMD-160 lines on separate halves of the state; the working words B, D, A, C, E (in
 // that order, one after each round) change places between the lines.

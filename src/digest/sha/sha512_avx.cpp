@@ -18,20 +18,11 @@ namespace {
 
 // Local rather than bytes.h's: an inline function shared with other files could be emitted
 // here with this file's instructions and then be used by the portable code.
-inline uint64_t rotr(uint64_t x, unsigned n)
-{
-    return x >> n | x << (64 - n);
-}
+inline uint64_t rotr(uint64_t x, unsigned n) { return x >> n | x << (64 - n); }
 
 // FIPS 180-4 section 4.1.3, on one 64-bit word.
-inline uint64_t big_sigma0(uint64_t x)
-{
-    return rotr(x, 28) ^ rotr(x, 34) ^ rotr(x, 39);
-}
-inline uint64_t big_sigma1(uint64_t x)
-{
-    return rotr(x, 14) ^ rotr(x, 18) ^ rotr(x, 41);
-}
+inline uint64_t big_sigma0(uint64_t x) { return rotr(x, 28) ^ rotr(x, 34) ^ rotr(x, 39); }
+inline uint64_t big_sigma1(uint64_t x) { return rotr(x, 14) ^ rotr(x, 18) ^ rotr(x, 41); }
 
 // The same section's small sigmas on two words at once. The rotation by 8 is a byte rotation.
 template <int N> inline __m128i rotr(__m128i x)

@@ -16,22 +16,10 @@
 namespace {
 
 // FIPS 180-4 section 4.1.3.
-inline uint64_t big_sigma0(uint64_t x)
-{
-    return rotr64(x, 28) ^ rotr64(x, 34) ^ rotr64(x, 39);
-}
-inline uint64_t big_sigma1(uint64_t x)
-{
-    return rotr64(x, 14) ^ rotr64(x, 18) ^ rotr64(x, 41);
-}
-inline uint64_t small_sigma0(uint64_t x)
-{
-    return rotr64(x, 1) ^ rotr64(x, 8) ^ (x >> 7);
-}
-inline uint64_t small_sigma1(uint64_t x)
-{
-    return rotr64(x, 19) ^ rotr64(x, 61) ^ (x >> 6);
-}
+inline uint64_t big_sigma0(uint64_t x) { return rotr64(x, 28) ^ rotr64(x, 34) ^ rotr64(x, 39); }
+inline uint64_t big_sigma1(uint64_t x) { return rotr64(x, 14) ^ rotr64(x, 18) ^ rotr64(x, 41); }
+inline uint64_t small_sigma0(uint64_t x) { return rotr64(x, 1) ^ rotr64(x, 8) ^ (x >> 7); }
+inline uint64_t small_sigma1(uint64_t x) { return rotr64(x, 19) ^ rotr64(x, 61) ^ (x >> 6); }
 
 inline void round(uint64_t a, uint64_t b, uint64_t c, uint64_t& d, uint64_t e, uint64_t f,
                   uint64_t g, uint64_t& h, uint64_t kw)

@@ -31,8 +31,8 @@ public:
     static void keccak_f1600(uint64_t lanes[25]);
 
 private:
-    uint64_t lanes_[25]; // byte i of the FIPS 202 state is byte i % 8 of lane i / 8
-    uint8_t block_[200]; // only the first block_size_ bytes (the rate) are used
+    uint64_t lanes_[25];  // byte i of the FIPS 202 state is byte i % 8 of lane i / 8
+    uint8_t block_[200];  // only the first block_size_ bytes (the rate) are used
     uint32_t lane_count_; // lanes per block
     void (*permute_)(uint64_t lanes[25]); // keccak_f1600 or a variant of it
 };

@@ -8,10 +8,7 @@
 
 namespace {
 
-template <unsigned n> inline uint64_t rotl(uint64_t x)
-{
-    return x << n | x >> (64 - n);
-}
+template <unsigned n> inline uint64_t rotl(uint64_t x) { return x << n | x >> (64 - n); }
 
 inline void chi(uint64_t* e, uint64_t b0, uint64_t b1, uint64_t b2, uint64_t b3, uint64_t b4)
 {

@@ -16,10 +16,7 @@ template <int n> inline Lane rotl(Lane x)
     return _mm_or_si128(_mm_slli_epi64(x, n), _mm_srli_epi64(x, 64 - n));
 }
 
-inline Lane x(Lane a, Lane b)
-{
-    return _mm_xor_si128(a, b);
-}
+inline Lane x(Lane a, Lane b) { return _mm_xor_si128(a, b); }
 
 // chi on one plane: e_x = b_x ^ (~b_{x+1} & b_{x+2}), PANDN doing the complement.
 inline void chi(Lane* e, Lane b0, Lane b1, Lane b2, Lane b3, Lane b4)

@@ -10,10 +10,7 @@
 
 namespace {
 
-template <unsigned n> inline uint64_t rotl(uint64_t x)
-{
-    return x << n | x >> (64 - n);
-}
+template <unsigned n> inline uint64_t rotl(uint64_t x) { return x << n | x >> (64 - n); }
 
 // The lanes held complemented between rounds: (1,0), (2,0), (3,1), (2,2), (2,3), (0,4). Each
 // round maps this set onto itself when chi is computed with the AND/OR forms below (the set and

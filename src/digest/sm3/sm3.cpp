@@ -8,8 +8,7 @@ namespace {
 
 // GB/T 32905-2016 section 4.1.
 const uint32_t sm3_initial[8] = {
-    0x7380166F, 0x4914B2B9, 0x172442D7, 0xDA8A0600,
-    0xA96F30BC, 0x163138AA, 0xE38DEE4D, 0xB0FB0E4E,
+    0x7380166F, 0x4914B2B9, 0x172442D7, 0xDA8A0600, 0xA96F30BC, 0x163138AA, 0xE38DEE4D, 0xB0FB0E4E,
 };
 
 // Section 4.2: T_j for rounds 0..15 and 16..63.
@@ -42,10 +41,7 @@ void Sm3::finish() { finish_be64(); }
 
 void Sm3::get_digest(uint8_t* out) { write_be32_words(out, 32); }
 
-void Sm3::transform()
-{
-    compress_(chain_, buffer_);
-}
+void Sm3::transform() { compress_(chain_, buffer_); }
 
 // The compression function CF of section 5.3: message expansion (5.3.2), then 64 rounds
 // (5.3.3) in two loops with their own Boolean functions and constant, then V ^= ABCDEFGH.

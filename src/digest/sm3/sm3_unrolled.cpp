@@ -28,14 +28,8 @@ struct RotatedConstants {
 
 constexpr RotatedConstants rotated;
 
-[[gnu::always_inline]] inline uint32_t p0(uint32_t x)
-{
-    return x ^ rotl32(x, 9) ^ rotl32(x, 17);
-}
-[[gnu::always_inline]] inline uint32_t p1(uint32_t x)
-{
-    return x ^ rotl32(x, 15) ^ rotl32(x, 23);
-}
+[[gnu::always_inline]] inline uint32_t p0(uint32_t x) { return x ^ rotl32(x, 9) ^ rotl32(x, 17); }
+[[gnu::always_inline]] inline uint32_t p1(uint32_t x) { return x ^ rotl32(x, 15) ^ rotl32(x, 23); }
 
 // Section 5.3.2 for one word, k >= 16.
 template <int k> [[gnu::always_inline]] inline void expand(uint32_t* w)

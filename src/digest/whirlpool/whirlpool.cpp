@@ -88,10 +88,7 @@ Whirlpool::Whirlpool()
     reset_state(nullptr);
 }
 
-void Whirlpool::reset()
-{
-    reset_state(nullptr);
-}
+void Whirlpool::reset() { reset_state(nullptr); }
 
 // The shared four steps with a 256-bit big-endian length ending the block at 32 + 32 bytes.
 void Whirlpool::finish()
@@ -101,15 +98,9 @@ void Whirlpool::finish()
     finish_padded(32, length, sizeof length);
 }
 
-void Whirlpool::get_digest(uint8_t* out)
-{
-    write_be64_words(out, 64);
-}
+void Whirlpool::get_digest(uint8_t* out) { write_be64_words(out, 64); }
 
-void Whirlpool::transform()
-{
-    compress_(chain_, buffer_);
-}
+void Whirlpool::transform() { compress_(chain_, buffer_); }
 
 // Miyaguchi-Preneel: H := H ^ m ^ W_H(m). Two rounds per pass, ping-ponging between two
 // key/state pairs so no array is copied between rounds.
