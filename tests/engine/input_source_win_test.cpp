@@ -250,6 +250,81 @@ TEST(InputSourceFailure, ShortReadIsReportedAsRead)
     DeleteFileW(path.c_str());
 }
 
+// The end-of-read check's calls, failing or telling of another file, in place of the system's.
+std::wstring other_file;
+
+BOOL WINAPI information_fails(HANDLE, LPBY_HANDLE_FILE_INFORMATION)
+{
+    SetLastError(ERROR_INVALID_FUNCTION);
+    return FALSE;
+}
+
+BOOL WINAPI information_without_index(HANDLE file, LPBY_HANDLE_FILE_INFORMATION info)
+{
+    if (!GetFileInformationByHandle(file, info))
+        return FALSE;
+    info->nFileIndexHigh = info->nFileIndexLow = 0;
+    return TRUE;
+}
+
+BOOL WINAPI information_one_byte_longer(HANDLE file, LPBY_HANDLE_FILE_INFORMATION info)
+{
+    if (!GetFileInformationByHandle(file, info))
+        return FALSE;
+    ++info->nFileSizeLow;
+    return TRUE;
+}
+
+HANDLE WINAPI open_refused(LPCWSTR, DWORD, DWORD, LPSECURITY_ATTRIBUTES, DWORD, DWORD, HANDLE)
+{
+    SetLastError(ERROR_ACCESS_DENIED);
+    return INVALID_HANDLE_VALUE;
+}
+
+HANDLE WINAPI open_finds_nothing(LPCWSTR, DWORD, DWORD, LPSECURITY_ATTRIBUTES, DWORD, DWORD,
+                                 HANDLE)
+{
+    SetLastError(ERROR_FILE_NOT_FOUND);
+    return INVALID_HANDLE_VALUE;
+}
+
+HANDLE WINAPI open_other_file(LPCWSTR, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
+                              DWORD disposition, DWORD flags, HANDLE model)
+{
+    return CreateFileW(other_file.c_str(), access, share, security, disposition, flags, model);
+}
+
+// A good file must not fail because its identity cannot be had; a change that is proven must.
+TEST(InputSourceFailure, OnlyAProvenChangeFailsAtTheEnd)
+{
+    const std::wstring path = write_file("end_check", pattern_message(1000));
+    other_file = write_file("end_check_other", pattern_message(1000));
+    const struct {
+        const char* name;
+        FileChecks checks;
+        bool fails;
+    } cases[] = {
+        {"unchanged", {}, false},
+        {"identity query fails", {information_fails, CreateFileW}, false},
+        {"no file index", {information_without_index, CreateFileW}, false},
+        {"second open refused", {GetFileInformationByHandle, open_refused}, false},
+        {"name finds nothing", {GetFileInformationByHandle, open_finds_nothing}, true},
+        {"name leads to another file", {GetFileInformationByHandle, open_other_file}, true},
+        {"size moved", {information_one_byte_longer, CreateFileW}, true},
+    };
+    for (const auto& c : cases) {
+        PanelWindow panel;
+        panel.choose_file(path);
+        InputSource source(panel.handle());
+        source.set_file_checks(c.checks);
+        std::vector<uint8_t> bytes;
+        EXPECT_EQ(read_all(source, &bytes), (std::vector<uint32_t>{1000, 0})) << c.name;
+        EXPECT_EQ(source.failed(), c.fails) << c.name;
+    }
+    DeleteFileW(path.c_str());
+    DeleteFileW(other_file.c_str());
+}
+
 TEST(InputSourceFailure, FailedReadDeliversNothingMore)
 {
     // A handle opened for writing only: every ReadFile fails.
