@@ -107,6 +107,43 @@ TEST_F(JobAbort, WhileTheJobWaitsToCompleteTheBar)
     expect_no_thread_left();
 }
 
+// Raises a job's stop signal from inside the call that writes a digest into a result field,
+// the moment an abort meets the job writing its last row.
+struct StopOnWrite {
+    static LRESULT CALLBACK field_proc(HWND field, UINT message, WPARAM wparam, LPARAM lparam)
+    {
+        if (message == WM_SETTEXT && lparam != 0 &&
+            *reinterpret_cast<const wchar_t*>(lparam) != L'\0' && job != nullptr) {
+            job->request_stop();
+            job = nullptr;
+        }
+        return CallWindowProcW(original, field, message, wparam, lparam);
+    }
+    static HashJob* job;
+    static WNDPROC original;
+};
+HashJob* StopOnWrite::job = nullptr;
+WNDPROC StopOnWrite::original = nullptr;
+
+TEST_F(JobAbort, WhileTheJobWritesTheLastDigest)
+{
+    TestFile file("abort_last_row", pattern_message(chunk / 2));
+    use_file(file.path());
+    choose_rows({id_of(L"MD5"), id_of(L"SHA1")});
+    HWND last_field = GetDlgItem(dialog_, SlotControls[1].result);
+    StopOnWrite::original = reinterpret_cast<WNDPROC>(SetWindowLongPtrW(
+        last_field, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(StopOnWrite::field_proc)));
+    auto* job = new HashJob(dialog_);
+    StopOnWrite::job = job;
+    ASSERT_NE(job->start(), 0);
+    ASSERT_TRUE(pump_until([this] { return received(WM_PROGRESS_END); }));
+    delete_job(job);
+    SetWindowLongPtrW(last_field, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(StopOnWrite::original));
+    EXPECT_EQ(StopOnWrite::job, nullptr) << "the last row's digest was never written";
+    expect_aborted_run();
+    expect_no_thread_left();
+}
+
 // Deletions at every kind of moment, one after the other: each returns, leaves either no
 // digest or the right one, and reports begin and end exactly once.
 TEST_F(JobAbort, FiveHundredStartsAndAbortsInARow)

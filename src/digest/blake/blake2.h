@@ -27,11 +27,13 @@ public:
     void get_digest(uint8_t* out) override;
     void transform() override;
 
+protected:
+    uint64_t byte_counter_; // t: message bytes compressed so far, the current block included
+
 private:
     uint8_t parameter_block_[32]; // RFC 7693 section 2.5
     uint32_t chain_[8];           // h0 .. h7
     uint8_t block_[64];
-    uint64_t byte_counter_; // t: message bytes compressed so far, the current block included
     uint8_t finishing_;     // set by finish: the last compression does not advance the counter
     uint8_t last_block_;    // f0 = all ones in the next compression
     void (*compress_)(uint32_t h[8], const uint8_t* block, uint32_t t0, uint32_t t1, bool last);
@@ -48,12 +50,14 @@ public:
     void get_digest(uint8_t* out) override;
     void transform() override;
 
+protected:
+    // t0 of BLAKE2b's 128-bit counter; t1 is always 0, exact below 2^64 message bytes.
+    uint64_t byte_counter_;
+
 private:
     uint8_t parameter_block_[64];
     uint64_t chain_[8];
     uint8_t block_[128];
-    // t0 of BLAKE2b's 128-bit counter; t1 is always 0, exact below 2^64 message bytes.
-    uint64_t byte_counter_;
     uint8_t finishing_;
     uint8_t last_block_;
     void (*compress_)(uint64_t h[8], const uint8_t* block, uint64_t t0, uint64_t t1, bool last);
