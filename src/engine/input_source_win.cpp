@@ -138,8 +138,7 @@ bool InputSource::stamp_of(HANDLE file, FileStamp* stamp,
                            BOOL(WINAPI* information)(HANDLE, LPBY_HANDLE_FILE_INFORMATION))
 {
     BY_HANDLE_FILE_INFORMATION info;
-    if (!information(file, &info) ||
-        (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
+    if (!information(file, &info) || (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
         return false;
     stamp->volume = info.dwVolumeSerialNumber;
     stamp->index = (uint64_t(info.nFileIndexHigh) << 32) | info.nFileIndexLow;

@@ -197,8 +197,7 @@ TEST(Blake2Lengths, ShorterDigestsFollowTheParameterBlock)
 // As if 2^32 - 128 message bytes had gone before (the chaining value stays the initial one):
 // the counter of the next blocks crosses into its high half. A real feed of that many bytes
 // takes minutes here; the vector files' 2^32 + 1000 zero bytes run only in the Windows build.
-template <class Algorithm>
-class CountingFrom : public Algorithm {
+template <class Algorithm> class CountingFrom : public Algorithm {
 public:
     explicit CountingFrom(uint64_t counter) { this->byte_counter_ = counter; }
 };
@@ -207,7 +206,7 @@ public:
 // starting at start, through the portable compression (which the vectors check).
 template <class Algorithm, class Word>
 std::string expected_from(uint64_t start, const std::vector<uint8_t>& message,
-                                   void (*compress)(Word*, const uint8_t*, Word, Word, bool))
+                          void (*compress)(Word*, const uint8_t*, Word, Word, bool))
 {
     Word h[8];
     Algorithm().get_digest(reinterpret_cast<uint8_t*>(h)); // IV ^ parameter block, unfinished

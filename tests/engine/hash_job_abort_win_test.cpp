@@ -133,7 +133,7 @@ TEST_F(JobAbort, WhileTheJobWritesTheLastDigest)
     HWND last_field = GetDlgItem(dialog_, SlotControls[1].result);
     StopOnWrite::original = reinterpret_cast<WNDPROC>(SetWindowLongPtrW(
         last_field, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(StopOnWrite::field_proc)));
-    auto* job = new HashJob(dialog_);
+    auto* job = new HashJob(dialog_, progress_.get());
     StopOnWrite::job = job;
     ASSERT_NE(job->start(), 0);
     ASSERT_TRUE(pump_until([this] { return received(WM_PROGRESS_END); }));

@@ -34,8 +34,8 @@ private:
     uint8_t parameter_block_[32]; // RFC 7693 section 2.5
     uint32_t chain_[8];           // h0 .. h7
     uint8_t block_[64];
-    uint8_t finishing_;     // set by finish: the last compression does not advance the counter
-    uint8_t last_block_;    // f0 = all ones in the next compression
+    uint8_t finishing_;  // set by finish: the last compression does not advance the counter
+    uint8_t last_block_; // f0 = all ones in the next compression
     void (*compress_)(uint32_t h[8], const uint8_t* block, uint32_t t0, uint32_t t1, bool last);
 };
 
