@@ -59,10 +59,10 @@ template <class Feed> double median_mb_per_s(double seconds, Feed feed)
 const char* openssl_name(AlgorithmId id)
 {
     static const char* const names[24] = {
-        nullptr,      nullptr,      "MD5",      "SHA1",     "SHA224",      "SHA256",
-        "SHA384",     "SHA512",     "SHA3-224", "SHA3-256", "SHA3-384",    "SHA3-512",
-        nullptr,      "RIPEMD160",  nullptr,    nullptr,    nullptr,       nullptr,
-        nullptr,      nullptr,      "BLAKE2S-256", "BLAKE2B-512", "SM3",   "WHIRLPOOL"};
+        nullptr,  nullptr,     "MD5",         "SHA1",        "SHA224",   "SHA256",
+        "SHA384", "SHA512",    "SHA3-224",    "SHA3-256",    "SHA3-384", "SHA3-512",
+        nullptr,  "RIPEMD160", nullptr,       nullptr,       nullptr,    nullptr,
+        nullptr,  nullptr,     "BLAKE2S-256", "BLAKE2B-512", "SM3",      "WHIRLPOOL"};
     return id > 0 && id < 24 ? names[id] : nullptr;
 }
 
@@ -103,7 +103,8 @@ int main(int argc, char** argv)
     OSSL_PROVIDER_load(nullptr, "default");
 #endif
 
-    std::printf("%-12s %10s %10s %7s  %s\n", "algorithm", "ours MB/s", "peer MB/s", "ratio", "peer");
+    std::printf("%-12s %10s %10s %7s  %s\n", "algorithm", "ours MB/s", "peer MB/s", "ratio",
+                "peer");
     for (AlgorithmId id = 1; id < algorithm_end; ++id) {
         const std::string name = name_of(id);
         if (!only.empty() && std::find(only.begin(), only.end(), name) == only.end())

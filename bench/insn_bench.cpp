@@ -1,7 +1,7 @@
 // A fixed amount of work for counting executed instructions (tools/insn_per_byte.sh runs it
 // under qemu-i386 with an instruction-counting plugin): feeds MiB mebibytes of a fixed
-// pattern through one algorithm's update in 2 MiB chunks, then finishes, at a feature level. MIB 0 feeds nothing.
-// Timing plays no part, so the count is the same on every run of the same build.
+// pattern through one algorithm's update in 2 MiB chunks, then finishes, at a feature level. MIB 0
+// feeds nothing. Timing plays no part, so the count is the same on every run of the same build.
 //
 // Usage: insn_bench NAME MIB portable|best (MIB may be 0)
 // "portable" limits the features to none; "best" lifts the limit (what the processor, or the

@@ -70,8 +70,8 @@ bool write_file(const std::wstring& path, uint64_t size)
 // Reads the whole file in 2 MiB pieces, handing each to `use`; seconds spent in ReadFile.
 template <class Use> double read_file(const std::wstring& path, Use use)
 {
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE)
         return -1;
     std::vector<uint8_t> buffer(piece);
@@ -126,7 +126,7 @@ double job_seconds(HWND dialog, const std::vector<AlgorithmId>& rows)
     }
     job_ended = job_done = false;
     const Clock::time_point start = Clock::now();
-    std::unique_ptr<HashJob> job(new HashJob(dialog));
+    std::unique_ptr<HashJob> job(new HashJob(dialog, taskbar_progress(dialog)));
     if (job->start() == 0)
         return -1;
     MSG message;
@@ -159,8 +159,7 @@ void report(HWND dialog, const std::wstring& path, uint64_t size, double read_s,
     const double second = job_seconds(dialog, rows);
     const double wall = first < 0 || second < 0 ? -1 : std::min(first, second);
     const double mb = double(size) / 1e6;
-    std::printf("%zu row%s (alone: %s)\n", rows.size(), rows.size() == 1 ? "" : "s",
-                names.c_str());
+    std::printf("%zu row%s (alone: %s)\n", rows.size(), rows.size() == 1 ? "" : "s", names.c_str());
     if (wall < 0) {
         std::printf("  the job failed\n");
         return;

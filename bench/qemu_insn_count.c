@@ -17,29 +17,28 @@ typedef uint64_t qemu_plugin_id_t;
 typedef struct qemu_info_t qemu_info_t; /* read by nothing here */
 struct qemu_plugin_tb;
 enum qemu_plugin_op { QEMU_PLUGIN_INLINE_ADD_U64 };
-typedef void (*qemu_plugin_vcpu_tb_trans_cb_t)(qemu_plugin_id_t id, struct qemu_plugin_tb *tb);
-typedef void (*qemu_plugin_udata_cb_t)(qemu_plugin_id_t id, void *userdata);
+typedef void (*qemu_plugin_vcpu_tb_trans_cb_t)(qemu_plugin_id_t id, struct qemu_plugin_tb* tb);
+typedef void (*qemu_plugin_udata_cb_t)(qemu_plugin_id_t id, void* userdata);
 
 void qemu_plugin_register_vcpu_tb_trans_cb(qemu_plugin_id_t id, qemu_plugin_vcpu_tb_trans_cb_t cb);
-size_t qemu_plugin_tb_n_insns(const struct qemu_plugin_tb *tb);
-void qemu_plugin_register_vcpu_tb_exec_inline(struct qemu_plugin_tb *tb, enum qemu_plugin_op op,
-                                              void *ptr, uint64_t imm);
-void qemu_plugin_register_atexit_cb(qemu_plugin_id_t id, qemu_plugin_udata_cb_t cb,
-                                    void *userdata);
-void qemu_plugin_outs(const char *string);
+size_t qemu_plugin_tb_n_insns(const struct qemu_plugin_tb* tb);
+void qemu_plugin_register_vcpu_tb_exec_inline(struct qemu_plugin_tb* tb, enum qemu_plugin_op op,
+                                              void* ptr, uint64_t imm);
+void qemu_plugin_register_atexit_cb(qemu_plugin_id_t id, qemu_plugin_udata_cb_t cb, void* userdata);
+void qemu_plugin_outs(const char* string);
 
 QEMU_PLUGIN_EXPORT int qemu_plugin_version = 1;
 
 static uint64_t executed;
 
-static void on_translate(qemu_plugin_id_t id, struct qemu_plugin_tb *tb)
+static void on_translate(qemu_plugin_id_t id, struct qemu_plugin_tb* tb)
 {
     (void)id;
     qemu_plugin_register_vcpu_tb_exec_inline(tb, QEMU_PLUGIN_INLINE_ADD_U64, &executed,
                                              qemu_plugin_tb_n_insns(tb));
 }
 
-static void on_exit(qemu_plugin_id_t id, void *userdata)
+static void on_exit(qemu_plugin_id_t id, void* userdata)
 {
     char line[64];
     (void)id;
@@ -48,8 +47,8 @@ static void on_exit(qemu_plugin_id_t id, void *userdata)
     qemu_plugin_outs(line);
 }
 
-QEMU_PLUGIN_EXPORT int qemu_plugin_install(qemu_plugin_id_t id, const qemu_info_t *info,
-                                           int argc, char **argv)
+QEMU_PLUGIN_EXPORT int qemu_plugin_install(qemu_plugin_id_t id, const qemu_info_t* info, int argc,
+                                           char** argv)
 {
     (void)info;
     (void)argc;

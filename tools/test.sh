@@ -20,6 +20,9 @@ passed=0
 failed=0
 
 mkdir -p build
+echo "== format"
+bash tools/format.sh --check || failed_steps+=("format")
+
 for preset in host host32 win64 win32; do
   echo "== build $preset"
   log="build/build-$preset.log"

@@ -28,10 +28,7 @@ template <typename Function> Function module_export(HMODULE module, const char* 
     return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(GetProcAddress(module, name)));
 }
 
-bool initializer_lives()
-{
-    return InterlockedCompareExchange(&use_count_, 0, 0) > 0;
-}
+bool initializer_lives() { return InterlockedCompareExchange(&use_count_, 0, 0) > 0; }
 
 // One module's attempt: the class factory first, else the interface straight from
 // DllGetClassObject.
@@ -150,12 +147,6 @@ bool ComInitializer::add_server_module(HMODULE module)
     return true;
 }
 
-int32_t ComInitializer::use_count()
-{
-    return InterlockedCompareExchange(&use_count_, 0, 0);
-}
+int32_t ComInitializer::use_count() { return InterlockedCompareExchange(&use_count_, 0, 0); }
 
-ComInitializer* ComInitializer::owner()
-{
-    return owner_;
-}
+ComInitializer* ComInitializer::owner() { return owner_; }

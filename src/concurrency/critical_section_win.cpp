@@ -1,9 +1,6 @@
 #include "concurrency/critical_section_win.h"
 
-CriticalSection::CriticalSection() : owner_(0), holds_(0)
-{
-    InitializeCriticalSection(&section_);
-}
+CriticalSection::CriticalSection() : owner_(0), holds_(0) { InitializeCriticalSection(&section_); }
 
 CriticalSection::~CriticalSection()
 {

@@ -37,12 +37,6 @@ int32_t Event::wait(uint32_t milliseconds)
     return WaitForSingleObject(handle_, milliseconds) == WAIT_OBJECT_0 ? 1 : 0;
 }
 
-int32_t Event::is_set()
-{
-    return signalled_.load();
-}
+int32_t Event::is_set() { return signalled_.load(); }
 
-HANDLE Event::native_handle()
-{
-    return handle_;
-}
+HANDLE Event::native_handle() { return handle_; }

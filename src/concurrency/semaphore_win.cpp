@@ -18,10 +18,7 @@ int32_t Semaphore::release(int32_t count)
     return ReleaseSemaphore(handle_, count, nullptr) ? 1 : 0;
 }
 
-int32_t Semaphore::release_one()
-{
-    return release(1);
-}
+int32_t Semaphore::release_one() { return release(1); }
 
 int32_t Semaphore::wait(uint32_t milliseconds)
 {
@@ -30,7 +27,4 @@ int32_t Semaphore::wait(uint32_t milliseconds)
     return WaitForSingleObject(handle_, milliseconds) == WAIT_OBJECT_0 ? 1 : 0;
 }
 
-HANDLE Semaphore::native_handle()
-{
-    return handle_;
-}
+HANDLE Semaphore::native_handle() { return handle_; }

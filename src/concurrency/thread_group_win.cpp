@@ -141,10 +141,7 @@ int32_t ThreadGroup::thread_main()
     return result;
 }
 
-int32_t ThreadGroup::should_continue()
-{
-    return stop_signal_.is_set() ? 0 : 1;
-}
+int32_t ThreadGroup::should_continue() { return stop_signal_.is_set() ? 0 : 1; }
 
 int32_t ThreadGroup::request_stop()
 {
@@ -215,10 +212,7 @@ int32_t ThreadGroup::sleep(uint32_t milliseconds)
     return result == WAIT_TIMEOUT ? 1 : 0;
 }
 
-int32_t ThreadGroup::wake()
-{
-    return wake_.set();
-}
+int32_t ThreadGroup::wake() { return wake_.set(); }
 
 int32_t ThreadGroup::take_wake()
 {
@@ -241,12 +235,6 @@ int32_t ThreadGroup::signal(int32_t count)
     return permits != nullptr ? permits->release(count) : 0;
 }
 
-int32_t ThreadGroup::signal_one()
-{
-    return signal(1);
-}
+int32_t ThreadGroup::signal_one() { return signal(1); }
 
-int32_t ThreadGroup::run()
-{
-    return 0;
-}
+int32_t ThreadGroup::run() { return 0; }

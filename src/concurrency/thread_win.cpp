@@ -17,15 +17,9 @@ Thread::Thread()
 {
 }
 
-Thread::~Thread()
-{
-    stop();
-}
+Thread::~Thread() { stop(); }
 
-bool Thread::on_own_thread() const
-{
-    return GetCurrentThreadId() == thread_id_.load();
-}
+bool Thread::on_own_thread() const { return GetCurrentThreadId() == thread_id_.load(); }
 
 int32_t Thread::start()
 {
@@ -62,25 +56,25 @@ int32_t Thread::stop()
         return 0;
     on_stop();
 
-    HANDLE handle;
+    // Joined without the lock and with the id kept until the thread has ended: a body that
+    // calls stop meanwhile must still find its own id (and return) instead of waiting for a
+    // lock held by the thread that joins it.
+    const HANDLE handle = handle_.load();
+    WaitForSingleObject(handle, INFINITE);
     {
         ScopedLock guard(&lock_);
-        handle = handle_.exchange(nullptr);
+        handle_ = nullptr;
         thread_id_ = 0;
-        WaitForSingleObject(handle, INFINITE);
+        suspended_ = 0;
     }
     DWORD code = 0;
     if (GetExitCodeThread(handle, &code))
         exit_code_ = static_cast<int32_t>(code);
     CloseHandle(handle);
-    suspended_ = 0;
     return 1;
 }
 
-int32_t Thread::should_continue()
-{
-    return stop_signal_.is_set() ? 0 : 1;
-}
+int32_t Thread::should_continue() { return stop_signal_.is_set() ? 0 : 1; }
 
 int32_t Thread::request_stop()
 {
@@ -138,10 +132,7 @@ int32_t Thread::sleep(uint32_t milliseconds)
     return result == WAIT_TIMEOUT ? 1 : 0;
 }
 
-int32_t Thread::wake()
-{
-    return wake_.set();
-}
+int32_t Thread::wake() { return wake_.set(); }
 
 int32_t Thread::take_wake()
 {
@@ -156,17 +147,8 @@ int32_t Thread::thread_main()
     return dispatch();
 }
 
-HANDLE Thread::native_handle()
-{
-    return handle_.load();
-}
+HANDLE Thread::native_handle() { return handle_.load(); }
 
-uint32_t Thread::thread_id()
-{
-    return thread_id_.load();
-}
+uint32_t Thread::thread_id() { return thread_id_.load(); }
 
-int32_t Thread::run()
-{
-    return 0;
-}
+int32_t Thread::run() { return 0; }

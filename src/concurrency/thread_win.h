@@ -10,9 +10,10 @@
 //   thread WITHOUT time-out: the body must end once should_continue returns 0. stop returns 1
 //   when no thread exists or it was joined, 0 on the object's own thread (only the signal is
 //   raised there). The stop signal stays raised until the next start.
-// - While a stop may run, the body must not call start, suspend or resume (they wait for the
-//   lock that stop holds while joining). should_continue, wake, take_wake, sleep,
-//   set_priority, request_stop and stop itself are safe in the body.
+// - stop joins without holding the object's lock and keeps the thread's id until the thread
+//   has ended, so the body may call stop (which then returns 0) at any moment, also while
+//   the controlling thread's stop joins it. The body must not call suspend or resume;
+//   should_continue, wake, take_wake, sleep, set_priority, request_stop and stop are safe.
 // - suspend and resume return 1 on a change, 0 without a thread or when it already is in that
 //   state; suspend also returns 0 on the object's own thread, which would otherwise stop with
 //   the lock held where resume needs it.

@@ -108,15 +108,9 @@ int32_t WorkerPool::wait_idle(uint32_t milliseconds)
     }
 }
 
-int32_t WorkerPool::lock_queue()
-{
-    return data_lock().lock();
-}
+int32_t WorkerPool::lock_queue() { return data_lock().lock(); }
 
-int32_t WorkerPool::unlock_queue()
-{
-    return data_lock().unlock();
-}
+int32_t WorkerPool::unlock_queue() { return data_lock().unlock(); }
 
 bool WorkerPool::queue_empty()
 {

@@ -19,7 +19,9 @@ CpuidResult cpuid(uint32_t leaf, uint32_t subleaf)
                      : "=a"(r.a), "=&r"(r.b), "=c"(r.c), "=d"(r.d)
                      : "0"(leaf), "2"(subleaf));
 #else
-    __asm__ volatile("cpuid" : "=a"(r.a), "=b"(r.b), "=c"(r.c), "=d"(r.d) : "0"(leaf), "2"(subleaf));
+    __asm__ volatile("cpuid"
+                     : "=a"(r.a), "=b"(r.b), "=c"(r.c), "=d"(r.d)
+                     : "0"(leaf), "2"(subleaf));
 #endif
     return r;
 }

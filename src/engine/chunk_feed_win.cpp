@@ -41,10 +41,7 @@ ChunkFeed::ChunkFeed(HashAlgorithm* const (&digests)[slot_count], WorkerPool* po
     }
 }
 
-ChunkFeed::~ChunkFeed()
-{
-    drop_waiting();
-}
+ChunkFeed::~ChunkFeed() { drop_waiting(); }
 
 void ChunkFeed::hand_out(int half, const uint8_t* chunk, uint32_t length)
 {

@@ -2,63 +2,43 @@
 
 #include <new>
 
+#include "concurrency/serving_wait_win.h"
 #include "digest/catalogue.h"
 #include "engine/read_border_win.h"
-#include "ui/main_dialog_win.h"
-#include "ui/taskbar_progress_win.h"
 
 namespace {
 
 // A combo box text is read to at most 63 characters; every catalogue name is far shorter.
 const int algorithm_name_size = 64;
 
-InputSource* open_window_input(HWND window)
-{
-    return new InputSource(window);
-}
+InputSource* open_window_input(HWND window) { return new InputSource(window); }
 
 } // namespace
 
-HashJob::HashJob(HWND window) : HashJob(window, open_window_input) {}
+HashJob::HashJob(HWND window, JobProgress* progress) : HashJob(window, progress, open_window_input)
+{
+}
 
-HashJob::HashJob(HWND window, SourceOpener open_source)
-    : window_(window), open_source_(open_source)
+HashJob::HashJob(HWND window, JobProgress* progress, SourceOpener open_source)
+    : window_(window), progress_(progress), open_source_(open_source)
 {
 }
 
 HashJob::~HashJob()
 {
+    // The job's thread calls into the window's controls with messages that this thread must
+    // serve (prepare reads and clears the rows, InputSource reads the input panel, the end of
+    // a run sets the bar and the result fields): the stop signal goes up first and the wait
+    // serves them until the thread has ended. stop then only joins it and closes its handle.
     request_stop();
-    wait_serving_messages();
-    stop(); // the thread has ended: this only joins it and closes its handle
+    wait_serving_sent_messages(native_handle());
+    stop();
     read_buffer_.reset();
     for (smart_ptr<HashAlgorithm>& slot : slots_)
         slot.reset();
     source_.reset();
     pool_.reset();
     feed_.reset(); // after the pool: a running item tells the feed when it is done
-}
-
-// The job's thread calls into the window's controls with messages that this thread must
-// serve (prepare reads and clears the rows, InputSource reads the input panel, the end of a
-// run sets the bar and the result fields). A plain join here would wait for a thread that
-// waits for us. So the stop signal goes up first, and the wait serves every message sent to
-// this thread until the job's thread has ended; its posted notifications stay queued, in
-// their order, for the message loop. Thread::stop then finds the thread gone and joins at once.
-void HashJob::wait_serving_messages()
-{
-    HANDLE thread = native_handle();
-    if (thread == nullptr || GetCurrentThreadId() == thread_id())
-        return;
-    for (;;) {
-        MSG message;
-        // Serves what is already waiting: the wait below wakes only for messages sent later.
-        PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
-        const DWORD woke = MsgWaitForMultipleObjectsEx(1, &thread, INFINITE, QS_SENDMESSAGE,
-                                                       MWMO_INPUTAVAILABLE);
-        if (woke != WAIT_OBJECT_0 + 1)
-            return; // the thread ended (or the wait failed: stop's join decides then)
-    }
 }
 
 uint32_t HashJob::worker_count(uint32_t processors, int32_t chosen_rows)
@@ -83,8 +63,8 @@ int32_t HashJob::run()
         return 0;
     }
     // The total goes in before the message that makes the window read it.
-    if (TaskbarProgress* progress = taskbar_progress(window_))
-        progress->set_total(source_->total());
+    if (progress_ != nullptr)
+        progress_->set_total(source_->total());
     post(WM_PROGRESS_BEGIN);
 
     bool input_complete = true;
@@ -164,7 +144,7 @@ bool HashJob::read_and_digest()
         if (reads > 1)
             feed_->wait_finished(1 - half);
         post(WM_PROGRESS_STEP, previous);
-        const int32_t next = read_buffer_.index() + CHUNK_SIZE;
+        const int32_t next = read_buffer_.index() + static_cast<int32_t>(InputSource::CHUNK_SIZE);
         read_buffer_.set_index(next == READ_BUFFER_SIZE ? 0 : next);
         chunk = read_buffer_.get();
         previous = length;
@@ -180,8 +160,8 @@ bool HashJob::read_and_digest()
 // as complete, digests and all.
 void HashJob::report_digests()
 {
-    if (TaskbarProgress* progress = taskbar_progress(window_))
-        progress->complete_progress();
+    if (progress_ != nullptr)
+        progress_->complete_progress();
     wchar_t text[HashAlgorithm::max_digest_text] = {};
     for (int row = 0; row < slot_count; ++row) {
         if (slots_[row].empty())
@@ -215,7 +195,4 @@ void HashJob::release_resources()
         slot.reset();
 }
 
-void HashJob::post(uint32_t message, WPARAM wparam)
-{
-    PostMessageW(window_, message, wparam, 0);
-}
+void HashJob::post(uint32_t message, WPARAM wparam) { PostMessageW(window_, message, wparam, 0); }

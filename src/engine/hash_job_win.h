@@ -19,7 +19,7 @@
 //   abort; last WM_PROGRESS_END.
 // - A run that was aborted or whose input failed writes no digest: the result fields stay as
 //   prepare cleared them.
-// - The window's TaskbarProgress, when the window has one, receives the input's total before
+// - The progress display given at construction, if any, receives the input's total before
 //   WM_PROGRESS_BEGIN and is completed (bar full) on the job's thread before the digests are
 //   written.
 // - Workers: min(processors, chosen rows), at least one.
@@ -34,20 +34,23 @@
 #include "digest/hash_algorithm.h"
 #include "engine/chunk_feed_win.h"
 #include "engine/input_source_win.h"
+#include "engine/job_progress.h"
 #include "engine/job_protocol.h"
 #include "engine/smart_ptr.h"
 
 class HashJob : public Thread {
 public:
-    static constexpr int32_t READ_BUFFER_SIZE = 4194304;
-    static constexpr int32_t CHUNK_SIZE = 2097152;
+    // Two halves, one chunk each: one is read into while the rows digest the other.
+    static constexpr int32_t READ_BUFFER_SIZE = 2 * static_cast<int32_t>(InputSource::CHUNK_SIZE);
 
     // How a run's input is opened; the window constructor uses new InputSource(window).
     // Another opener stands in for the input panel (a test's source that fails to read).
     using SourceOpener = InputSource* (*)(HWND window);
 
-    explicit HashJob(HWND window);
-    HashJob(HWND window, SourceOpener open_source);
+    // progress, when not null, is the window's progress display (see the contract); it must
+    // outlive the job.
+    explicit HashJob(HWND window, JobProgress* progress = nullptr);
+    HashJob(HWND window, JobProgress* progress, SourceOpener open_source);
     ~HashJob() override;
 
     // The thread body: prepare, then read and digest, then report (see the contract).
@@ -65,11 +68,10 @@ private:
     void report_digests();
     void clear_results(int end);
     void release_resources();
-    // Waits for the thread while serving the messages that it sends to this thread.
-    void wait_serving_messages();
     void post(uint32_t message, WPARAM wparam = 0);
 
     HWND window_;
+    JobProgress* progress_;
     smart_ptr<WorkerPool> pool_;
     smart_ptr<ChunkFeed> feed_; // the rows' chunks through pool_
     smart_ptr<InputSource> source_;

@@ -35,10 +35,7 @@ bool starts_with_no_case(const std::wstring& text, const wchar_t* prefix, size_t
     return true;
 }
 
-bool is_letter(wchar_t c)
-{
-    return (c >= L'A' && c <= L'Z') || (c >= L'a' && c <= L'z');
-}
+bool is_letter(wchar_t c) { return (c >= L'A' && c <= L'Z') || (c >= L'a' && c <= L'z'); }
 
 // "C:\" at position at: a drive's root, the start of every full drive path.
 bool drive_root_at(const std::wstring& path, size_t at)

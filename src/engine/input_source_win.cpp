@@ -3,15 +3,11 @@
 #include <cstring>
 #include <vector>
 
+#include "engine/control_ids.h"
 #include "engine/input_path_win.h"
 #include "text/text_encoding.h"
 
 namespace {
-
-const int file_option = 1001;
-const int text_option = 1002;
-const int path_field = 1003;
-const int text_field = 1004;
 
 // Room for 4095 characters and the terminator, the most a field is read to.
 const int field_buffer = 4096;
@@ -51,10 +47,7 @@ HandleHolder& HandleHolder::operator=(const HandleHolder& other)
     return *this;
 }
 
-HandleHolder::~HandleHolder()
-{
-    reset();
-}
+HandleHolder::~HandleHolder() { reset(); }
 
 void HandleHolder::take(HANDLE handle)
 {
@@ -87,12 +80,12 @@ void HandleHolder::reset()
 InputSelection read_input_selection(HWND window)
 {
     InputSelection selection;
-    selection.file_chosen = IsDlgButtonChecked(window, file_option) == BST_CHECKED;
-    selection.text_chosen = IsDlgButtonChecked(window, text_option) == BST_CHECKED;
+    selection.file_chosen = IsDlgButtonChecked(window, IDC_FILE_OPTION) == BST_CHECKED;
+    selection.text_chosen = IsDlgButtonChecked(window, IDC_TEXT_OPTION) == BST_CHECKED;
     if (selection.file_chosen)
-        selection.path = field_text(window, path_field);
+        selection.path = field_text(window, IDC_PATH);
     if (selection.text_chosen)
-        selection.text = field_text(window, text_field);
+        selection.text = field_text(window, IDC_TEXT);
     return selection;
 }
 
@@ -141,11 +134,11 @@ void InputSource::open_file(const std::wstring& field)
 }
 
 // False for what is not a plain file (a folder, a device without file information).
-bool InputSource::stamp_of(HANDLE file, FileStamp* stamp)
+bool InputSource::stamp_of(HANDLE file, FileStamp* stamp,
+                           BOOL(WINAPI* information)(HANDLE, LPBY_HANDLE_FILE_INFORMATION))
 {
     BY_HANDLE_FILE_INFORMATION info;
-    if (!GetFileInformationByHandle(file, &info) ||
-        (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
+    if (!information(file, &info) || (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
         return false;
     stamp->volume = info.dwVolumeSerialNumber;
     stamp->index = (uint64_t(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
@@ -155,24 +148,38 @@ bool InputSource::stamp_of(HANDLE file, FileStamp* stamp)
     return true;
 }
 
+bool InputSource::known_identity(const FileStamp& stamp)
+{
+    return stamp.index != 0 && stamp.index != ~uint64_t(0);
+}
+
 // Writers are refused while the file is open here, but not those that the sharing does not
 // reach (another machine through a share, a program outside Windows' rules). The bytes read
-// are the file only if it kept its size and time to the end and its name still leads to it.
+// are not the file's when its size or time moved, or when its name leads to another file now.
+// Only what is proven counts: a correct digest must not be reported as a failure because a
+// file system cannot tell a file's identity or refuses a second look.
 bool InputSource::unchanged_since_open() const
 {
     FileStamp now;
-    if (!stamp_of(file_.get(), &now) || now.size != opened_.size || now.written != opened_.written)
+    if (stamp_of(file_.get(), &now, checks_.information) &&
+        (now.size != opened_.size || now.written != opened_.written))
         return false;
-    if (opened_name_.empty())
+    if (opened_name_.empty() || !known_identity(opened_))
         return true;
     // Attributes only: this open neither needs nor disturbs the sharing of the reading handle.
     HandleHolder again;
-    again.take(CreateFileW(opened_name_.c_str(), FILE_READ_ATTRIBUTES,
-                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    again.take(checks_.open(opened_name_.c_str(), FILE_READ_ATTRIBUTES,
+                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!again.is_open()) {
+        // A name that finds nothing is a file removed; a refused open proves nothing.
+        const DWORD error = GetLastError();
+        return error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND;
+    }
     FileStamp named;
-    return again.is_open() && stamp_of(again.get(), &named) && named.volume == opened_.volume &&
-           named.index == opened_.index;
+    if (!stamp_of(again.get(), &named, checks_.information) || !known_identity(named))
+        return true;
+    return named.volume == opened_.volume && named.index == opened_.index;
 }
 
 void InputSource::take_text(const std::wstring& text)
@@ -189,10 +196,7 @@ void InputSource::take_text(const std::wstring& text)
     }
 }
 
-bool InputSource::has_data() const
-{
-    return file_.is_open() || !text_.empty();
-}
+bool InputSource::has_data() const { return file_.is_open() || !text_.empty(); }
 
 uint32_t InputSource::read_chunk(void* destination)
 {

@@ -20,10 +20,13 @@
 //   read (fewer than asked, possibly 0) and 0 ever after. The caller checks failed() after
 //   every read_chunk, and a run whose source failed must not produce a digest.
 // - A file that changed while it was read fails too, on the read that finds the end (the one
-//   that returns 0): when its size or last-write time differs from what they were at the
-//   open, or when its name no longer leads to the same file (replaced or removed by another
-//   machine or program that does not respect the sharing). The bytes delivered may then mix
-//   old and new contents. An adopted handle is checked for size and time only.
+//   that returns 0): when its size or last-write time, taken through the reading handle,
+//   differs from what they were at the open, or when its name now leads to another file
+//   or none (replaced or removed by another machine or program that does not respect the
+//   sharing). The bytes delivered may then mix old and new contents. Only a proven change
+//   fails: where the identity cannot be had (the second open by name is refused, the query
+//   fails, the file system reports no file index, as some network shares and FAT do), the
+//   bytes read stand. An adopted handle is checked for size and time only.
 // - Used by one thread at a time. The window constructor reads the controls by messages that
 //   the window's thread must serve; read_input_selection lets that thread read them instead,
 //   ahead of time.
@@ -65,6 +68,14 @@ private:
     int32_t close_kind_ = 0;
 };
 
+// The calls of the end-of-read check: the file information query and the second open by
+// name. Tests put failing ones in their place.
+struct FileChecks {
+    BOOL(WINAPI* information)(HANDLE, LPBY_HANDLE_FILE_INFORMATION) = GetFileInformationByHandle;
+    HANDLE(WINAPI* open)
+    (LPCWSTR, DWORD, DWORD, LPSECURITY_ATTRIBUTES, DWORD, DWORD, HANDLE) = CreateFileW;
+};
+
 // What the input panel says at the moment it is read.
 struct InputSelection {
     bool file_chosen = false; // option 1001 checked
@@ -101,6 +112,8 @@ public:
     uint64_t total() const { return total_; }
     // True once a file read failed or came up short: the bytes delivered are not the file.
     bool failed() const { return failed_; }
+    // The calls the end-of-read check makes from now on (the open's own are made already).
+    void set_file_checks(const FileChecks& checks) { checks_ = checks; }
 
 private:
     // What tells one state of a file from another: its identity, size and last-write time.
@@ -114,7 +127,11 @@ private:
     void open_file(const std::wstring& field);
     void take_text(const std::wstring& text);
     uint32_t read_file(uint8_t* destination, uint32_t length);
-    static bool stamp_of(HANDLE file, FileStamp* stamp);
+    static bool stamp_of(HANDLE file, FileStamp* stamp,
+                         BOOL(WINAPI* information)(HANDLE, LPBY_HANDLE_FILE_INFORMATION) =
+                             GetFileInformationByHandle);
+    // A file index that tells files apart: not 0 and not all ones.
+    static bool known_identity(const FileStamp& stamp);
     // The file is still the one opened, unchanged; looked at once, at the end.
     bool unchanged_since_open() const;
 
@@ -127,4 +144,5 @@ private:
     FileStamp opened_;
     bool stamped_ = false; // opened_ holds the file's state at the open
     bool end_checked_ = false;
+    FileChecks checks_;
 };

@@ -7,8 +7,9 @@
 
 #include <cstdint>
 
-// The control ids of one algorithm row. Row 4 has its verify field and copy button the other
-// way round (1044 and 1043) compared with rows 1 to 3; the ids are those of the template.
+#include "engine/control_ids.h"
+
+// The control ids of one algorithm row (engine/control_ids.h).
 struct HashSlot {
     int32_t combo;         // algorithm drop-down list
     int32_t result;        // read-only result field
@@ -20,10 +21,14 @@ struct HashSlot {
 
 // Rows 1 to 4 in order, then an all-zero row that ends the table.
 inline constexpr HashSlot SlotControls[5] = {
-    {1011, 1012, 1013, 1014, 1015, 1016},
-    {1021, 1022, 1023, 1024, 1025, 1026},
-    {1031, 1032, 1033, 1034, 1035, 1036},
-    {1041, 1042, 1044, 1043, 1045, 1046},
+    {IDC_ROW1_COMBO, IDC_ROW1_RESULT, IDC_ROW1_VERIFY, IDC_ROW1_COPY, IDC_ROW1_DOWN,
+     IDC_ROW1_CHECK},
+    {IDC_ROW2_COMBO, IDC_ROW2_RESULT, IDC_ROW2_VERIFY, IDC_ROW2_COPY, IDC_ROW2_DOWN,
+     IDC_ROW2_CHECK},
+    {IDC_ROW3_COMBO, IDC_ROW3_RESULT, IDC_ROW3_VERIFY, IDC_ROW3_COPY, IDC_ROW3_DOWN,
+     IDC_ROW3_CHECK},
+    {IDC_ROW4_COMBO, IDC_ROW4_RESULT, IDC_ROW4_VERIFY, IDC_ROW4_COPY, IDC_ROW4_DOWN,
+     IDC_ROW4_CHECK},
     {0, 0, 0, 0, 0, 0},
 };
 
@@ -31,7 +36,7 @@ inline constexpr int slot_count = 4;
 
 // Private messages that the job posts to the dialog (WM_APP based, fixed values).
 inline constexpr uint32_t WM_JOB_DONE = 0x8001;       // wParam 0: digests are in the rows
-inline constexpr uint32_t WM_JOB_FAILED = 0x8002;     // wParam: ResultCode 13, 14 or 15
+inline constexpr uint32_t WM_JOB_FAILED = 0x8002;     // wParam: ResultCode 6, 13, 14 or 15
 inline constexpr uint32_t WM_PROGRESS_BEGIN = 0x8011; // reading begins
 inline constexpr uint32_t WM_PROGRESS_END = 0x8012;   // the job's thread is about to end
 inline constexpr uint32_t WM_PROGRESS_STEP = 0x8013;  // wParam: bytes just digested by all rows

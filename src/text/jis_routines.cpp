@@ -7,15 +7,9 @@ namespace text_routines {
 
 namespace {
 
-bool is_shift_jis_lead(uint8_t a)
-{
-    return (a >= 0x81 && a <= 0x9F) || (a >= 0xE0 && a <= 0xFE);
-}
+bool is_shift_jis_lead(uint8_t a) { return (a >= 0x81 && a <= 0x9F) || (a >= 0xE0 && a <= 0xFE); }
 
-bool is_euc_byte(uint8_t b)
-{
-    return b >= 0xA1 && b <= 0xFE;
-}
+bool is_euc_byte(uint8_t b) { return b >= 0xA1 && b <= 0xFE; }
 
 // Both bytes of a double-byte character, all arithmetic modulo 256.
 void shift_jis_pair_to_euc(uint8_t a, uint8_t b, uint16_t out[2])

@@ -11,10 +11,7 @@
 
 namespace text_routines {
 
-inline uint16_t swap_unit(uint16_t unit)
-{
-    return uint16_t(unit << 8 | unit >> 8);
-}
+inline uint16_t swap_unit(uint16_t unit) { return uint16_t(unit << 8 | unit >> 8); }
 
 // Unit i of a 16-bit text, through memcpy: the text may be a wchar_t or char16_t array.
 inline uint16_t load_unit(const uint8_t* text, size_t i)

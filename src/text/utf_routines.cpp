@@ -19,15 +19,9 @@ int utf8_sequence_length(uint8_t a)
     return 0;
 }
 
-bool is_high_surrogate(uint16_t unit)
-{
-    return unit >= 0xD800 && unit <= 0xDBFF;
-}
+bool is_high_surrogate(uint16_t unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
 
-bool is_low_surrogate(uint16_t unit)
-{
-    return unit >= 0xDC00 && unit <= 0xDFFF;
-}
+bool is_low_surrogate(uint16_t unit) { return unit >= 0xDC00 && unit <= 0xDFFF; }
 
 // RFC 3629 section 3: a supplementary code point as four bytes.
 int encode_utf8_pair(uint16_t high, uint16_t low, uint16_t bytes[4])

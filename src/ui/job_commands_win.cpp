@@ -1,27 +1,20 @@
 #include "ui/job_commands_win.h"
 
+#include "concurrency/serving_wait_win.h"
 #include "engine/hash_job_win.h"
 #include "engine/job_protocol.h"
-#include "ui/main_dialog_win.h"
+#include "ui/dialog_state_win.h"
 #include "ui/status_line_win.h"
+#include "ui/taskbar_progress_win.h"
 
 namespace {
 
-// Raises the job's stop signal and waits for its thread while serving the messages that
-// other threads send to this one (the job's thread reads and writes the dialog's controls
-// synchronously); then deletes the job, whose own stop finds the thread ended.
+// Raises the job's stop signal and waits for its thread while serving the calls it makes into
+// the dialog's controls; then deletes the job, whose own stop finds the thread ended.
 void stop_and_delete(HashJob* job)
 {
     job->request_stop();
-    HANDLE thread = job->native_handle();
-    if (thread != nullptr) {
-        MSG message;
-        do {
-            // Serves what already waits too: the wait wakes only for messages sent later.
-            PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
-        } while (MsgWaitForMultipleObjectsEx(1, &thread, INFINITE, QS_SENDMESSAGE, 0) ==
-                 WAIT_OBJECT_0 + 1);
-    }
+    wait_serving_sent_messages(job->native_handle());
     delete job;
 }
 
@@ -43,7 +36,7 @@ void end_current_job(HWND dialog)
 
 void start_job(HWND dialog, MainDialog* state)
 {
-    state->current_job = new HashJob(dialog);
+    state->current_job = new HashJob(dialog, state->progress);
     if (state->current_job->start()) {
         set_running_state(dialog, false);
         return;
@@ -84,7 +77,4 @@ void handle_job_failed(HWND dialog, WPARAM code)
     show_run_failure(dialog, code);
 }
 
-void delete_current_job(HWND dialog)
-{
-    end_current_job(dialog);
-}
+void delete_current_job(HWND dialog) { end_current_job(dialog); }

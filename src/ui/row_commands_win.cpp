@@ -7,10 +7,7 @@
 
 namespace {
 
-const wchar_t* message_text(ResultCode code)
-{
-    return result_message(static_cast<int32_t>(code));
-}
+const wchar_t* message_text(ResultCode code) { return result_message(static_cast<int32_t>(code)); }
 
 // A movable, zero-filled block holding text and its terminator; null on failure.
 HGLOBAL make_text_block(const wchar_t* text, size_t length)

@@ -36,10 +36,7 @@ TaskbarProgress::TaskbarProgress(HWND window, HWND bar, ITaskbarList3* taskbar)
     set_up_bar();
 }
 
-TaskbarProgress::~TaskbarProgress()
-{
-    release_taskbar();
-}
+TaskbarProgress::~TaskbarProgress() { release_taskbar(); }
 
 void TaskbarProgress::set_up_bar()
 {
@@ -47,10 +44,7 @@ void TaskbarProgress::set_up_bar()
     SendMessageW(bar_, PBM_SETPOS, 0, 0);
 }
 
-void TaskbarProgress::release_taskbar()
-{
-    taskbar_.reset();
-}
+void TaskbarProgress::release_taskbar() { taskbar_.reset(); }
 
 int TaskbarProgress::bar_position(uint64_t done, uint64_t total)
 {

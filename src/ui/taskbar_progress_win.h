@@ -24,8 +24,9 @@
 #include <cstdint>
 
 #include "engine/interface_ptr.h"
+#include "engine/job_progress.h"
 
-class TaskbarProgress {
+class TaskbarProgress : public JobProgress {
 public:
     static constexpr int bar_range = 10000;
     static constexpr UINT redraw_interval_ms = 30;
@@ -37,7 +38,7 @@ public:
     // Takes over taskbar (one reference, released here; null means none) instead of creating
     // the taskbar object: for platforms without it and for tests.
     TaskbarProgress(HWND window, HWND bar, ITaskbarList3* taskbar);
-    ~TaskbarProgress();
+    ~TaskbarProgress() override;
     TaskbarProgress(const TaskbarProgress&) = delete;
     TaskbarProgress& operator=(const TaskbarProgress&) = delete;
 
@@ -55,14 +56,14 @@ public:
     void end_progress();
     // End of a finished run (job's thread): bar full, taskbar at total of total, normal.
     // Steps and timer draw nothing after it, until the next begin_progress.
-    void complete_progress();
+    void complete_progress() override;
     // Releases the taskbar interface; the bar goes on alone.
     void release_taskbar();
 
     bool has_taskbar() const { return !taskbar_.empty(); }
     uint64_t done() const { return done_; }
     uint64_t total() const { return total_; }
-    void set_total(uint64_t total) { total_ = total; }
+    void set_total(uint64_t total) override { total_ = total; }
 
     // Bar position for done of total: truncated toward zero, 0 for a total of 0.
     static int bar_position(uint64_t done, uint64_t total);

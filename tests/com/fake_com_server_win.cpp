@@ -101,10 +101,7 @@ __attribute__((dllexport)) HRESULT STDAPICALLTYPE DllCanUnloadNow()
     return live_count == 0 && unload_allowed != 0 ? S_OK : S_FALSE;
 }
 
-__attribute__((dllexport)) LONG WINAPI fake_server_live_count()
-{
-    return live_count;
-}
+__attribute__((dllexport)) LONG WINAPI fake_server_live_count() { return live_count; }
 
 __attribute__((dllexport)) void WINAPI fake_server_allow_unload(BOOL allow)
 {

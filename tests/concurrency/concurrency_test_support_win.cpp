@@ -7,7 +7,8 @@
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
-#include <vector>
+
+#include "support/handle_count_win.h"
 
 namespace {
 
@@ -48,42 +49,6 @@ const bool watchdog_installed = [] {
     ::testing::UnitTest::GetInstance()->listeners().Append(new Watchdog);
     return true;
 }();
-
-// SystemHandleInformation (class 16) as ntdll fills it.
-struct HandleEntry {
-    ULONG process_id;
-    BYTE object_type;
-    BYTE flags;
-    USHORT handle;
-    PVOID object;
-    ACCESS_MASK access;
-};
-struct HandleList {
-    ULONG count;
-    HandleEntry entries[1];
-};
-using QuerySystemInformation = LONG(WINAPI*)(ULONG, PVOID, ULONG, PULONG);
-
-long handles_in_system_list()
-{
-    auto query = reinterpret_cast<QuerySystemInformation>(reinterpret_cast<void*>(
-        GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQuerySystemInformation")));
-    if (query == nullptr)
-        return -1;
-    std::vector<char> buffer(1 << 20);
-    const LONG length_mismatch = static_cast<LONG>(0xC0000004);
-    LONG status;
-    while ((status = query(16, buffer.data(), static_cast<ULONG>(buffer.size()), nullptr)) ==
-           length_mismatch)
-        buffer.resize(buffer.size() * 2);
-    if (status != 0)
-        return -1;
-    const auto* list = reinterpret_cast<const HandleList*>(buffer.data());
-    long count = 0;
-    for (ULONG i = 0; i < list->count; ++i)
-        count += list->entries[i].process_id == GetCurrentProcessId() ? 1 : 0;
-    return count;
-}
 
 } // namespace
 
@@ -140,13 +105,7 @@ long process_thread_count()
     return count;
 }
 
-long open_handle_count()
-{
-    DWORD count = 0;
-    if (GetProcessHandleCount(GetCurrentProcess(), &count) && count != 0)
-        return static_cast<long>(count);
-    return handles_in_system_list();
-}
+long open_handle_count() { return process_handle_count(GetCurrentProcess()); }
 
 HelperThread::HelperThread(std::function<void()> body) : body_(std::move(body)), id_(0)
 {

@@ -26,10 +26,13 @@ public:
     int32_t request_stop() override
     {
         ++stop_requests;
+        if (on_request_stop)
+            on_request_stop();
         return Thread::request_stop();
     }
 
     std::function<int32_t(ProbeThread&)> body; // set before start
+    std::function<void()> on_request_stop;     // set before start; runs on the caller's thread
     std::atomic<int> runs{0}, ended{0}, starts{0}, stops{0}, stop_requests{0};
     std::atomic<bool> veto{false};
 
@@ -120,6 +123,36 @@ TEST(Thread, StopInsideRunReturnsZeroAndTheThreadEnds)
     EXPECT_EQ(thread.stops, 0); // the inner stop returns before on_stop
     EXPECT_EQ(thread.stop(), 1);
     EXPECT_EQ(thread.exit_code(), 5);
+}
+
+TEST(Thread, StopInsideRunWhileTheControllerJoinsReturnsZero)
+{
+    // The body's stop has passed its first check when the controlling thread's stop begins to
+    // join: it must still know its own thread and return, not wait for the joiner.
+    ProbeThread thread;
+    std::atomic<uint32_t> body_id{0};
+    std::atomic<bool> body_in_stop{false};
+    std::atomic<int32_t> body_result{-1}, controller_result{-1};
+    thread.on_request_stop = [&] {
+        if (GetCurrentThreadId() != body_id)
+            return;
+        body_in_stop = true;
+        eventually([&] { return thread.stops == 1; }); // the controller is about to join
+        Sleep(200);
+    };
+    thread.body = [&](ProbeThread& self) {
+        body_id = GetCurrentThreadId();
+        body_result = self.stop();
+        return 4;
+    };
+    ASSERT_EQ(thread.start(), 1);
+    ASSERT_TRUE(eventually([&] { return body_in_stop.load(); }));
+    HelperThread controller([&] { controller_result = thread.stop(); });
+    ASSERT_TRUE(controller.join(10000))
+        << "the body's stop and the joining stop wait for each other";
+    EXPECT_EQ(body_result, 0);
+    EXPECT_EQ(controller_result, 1);
+    EXPECT_EQ(thread.exit_code(), 4);
 }
 
 TEST(Thread, StartInsideRunIsRefusedAndStartsNothing)
@@ -240,10 +273,7 @@ TEST(Thread, SuspendFreezesTheBodyAndStopResumesIt)
     EXPECT_EQ(thread.ended, 1);
 }
 
-int32_t plain_callback(void* value)
-{
-    return *static_cast<int32_t*>(value) + 1;
-}
+int32_t plain_callback(void* value) { return *static_cast<int32_t*>(value) + 1; }
 
 DWORD WINAPI system_callback(void* value)
 {

@@ -7,13 +7,13 @@
 #include <cstdio>
 #include <cstring>
 
-#include "digest/blake2_variants.h"
-#include "digest/blake_variants.h"
+#include "digest/blake/blake2_variants.h"
+#include "digest/blake/blake_variants.h"
 #include "digest/cpu_features.h"
-#include "digest/sha3.h"
-#include "digest/sha3_variants.h"
-#include "digest/sm3_variants.h"
-#include "digest/whirlpool_variants.h"
+#include "digest/sha3/sha3.h"
+#include "digest/sha3/sha3_variants.h"
+#include "digest/sm3/sm3_variants.h"
+#include "digest/whirlpool/whirlpool_variants.h"
 #include "support/vectors.h"
 
 namespace {

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <memory>
 
-#include "digest/crc32.h"
+#include "digest/crc32/crc32.h"
 #include "support/vectors.h"
 
 namespace {

@@ -17,21 +17,10 @@ struct Peer {
 };
 
 const Peer peers[] = {
-    {2, "MD5"},
-    {3, "SHA1"},
-    {4, "SHA224"},
-    {5, "SHA256"},
-    {6, "SHA384"},
-    {7, "SHA512"},
-    {8, "SHA3-224"},
-    {9, "SHA3-256"},
-    {10, "SHA3-384"},
-    {11, "SHA3-512"},
-    {13, "RIPEMD160"},
-    {20, "BLAKE2S-256"},
-    {21, "BLAKE2B-512"},
-    {22, "SM3"},
-    {23, "WHIRLPOOL"},
+    {2, "MD5"},          {3, "SHA1"},      {4, "SHA224"},     {5, "SHA256"},
+    {6, "SHA384"},       {7, "SHA512"},    {8, "SHA3-224"},   {9, "SHA3-256"},
+    {10, "SHA3-384"},    {11, "SHA3-512"}, {13, "RIPEMD160"}, {20, "BLAKE2S-256"},
+    {21, "BLAKE2B-512"}, {22, "SM3"},      {23, "WHIRLPOOL"},
 };
 
 std::string openssl_hex(const char* name, const std::vector<uint8_t>& m)
@@ -84,7 +73,8 @@ TEST_P(AgainstOpenSsl, RandomMessagesInRandomPieces)
         std::unique_ptr<HashAlgorithm> ours(create_algorithm(peer.id));
         ASSERT_TRUE(ours);
         for (size_t at = 0; at < m.size();) {
-            const size_t n = std::min<size_t>(m.size() - at, rng.below(300) == 0 ? 5000 : rng.below(200));
+            const size_t n =
+                std::min<size_t>(m.size() - at, rng.below(300) == 0 ? 5000 : rng.below(200));
             ours->update(m.data() + at, uint32_t(n));
             at += n;
         }

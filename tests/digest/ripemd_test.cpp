@@ -4,7 +4,7 @@
 
 #include <memory>
 
-#include "digest/ripemd.h"
+#include "digest/ripemd/ripemd.h"
 #include "support/vectors.h"
 
 namespace {

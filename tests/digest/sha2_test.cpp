@@ -22,7 +22,8 @@ TEST(Sha2, ShortVariantsKeepTheFullStateAndWriteOnlyTheirDigest)
         auto* block = dynamic_cast<BlockHash*>(a.get());
         ASSERT_NE(block, nullptr);
         EXPECT_EQ(a->digest_size(), s.digest) << algorithm_name(s.id);
-        EXPECT_EQ(block->BlockHash::digest_size(), s.state) << "state_size of " << algorithm_name(s.id);
+        EXPECT_EQ(block->BlockHash::digest_size(), s.state)
+            << "state_size of " << algorithm_name(s.id);
 
         a->update("abc", 3);
         a->finish();

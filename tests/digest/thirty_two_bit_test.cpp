@@ -12,10 +12,10 @@
 #include <vector>
 
 #include "digest/cpu_features.h"
-#include "digest/sha3.h"
-#include "digest/sha3_variants.h"
-#include "digest/sha_variants.h"
-#include "digest/whirlpool_variants.h"
+#include "digest/sha3/sha3.h"
+#include "digest/sha3/sha3_variants.h"
+#include "digest/sha/sha_variants.h"
+#include "digest/whirlpool/whirlpool_variants.h"
 #include "support/vectors.h"
 
 namespace {

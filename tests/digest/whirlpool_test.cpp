@@ -4,8 +4,8 @@
 
 #include <vector>
 
-#include "digest/whirlpool.h"
-#include "digest/whirlpool_tables.h"
+#include "digest/whirlpool/whirlpool.h"
+#include "digest/whirlpool/whirlpool_tables.h"
 #include "support/vectors.h"
 
 namespace {

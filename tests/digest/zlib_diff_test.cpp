@@ -29,11 +29,13 @@ TEST(AgainstZlib, RandomMessagesInRandomPieces)
         std::unique_ptr<HashAlgorithm> ours(create_algorithm(1));
         ASSERT_TRUE(ours);
         for (size_t at = 0; at < m.size();) {
-            const size_t n = std::min<size_t>(m.size() - at, rng.below(300) == 0 ? 5000 : rng.below(200));
+            const size_t n =
+                std::min<size_t>(m.size() - at, rng.below(300) == 0 ? 5000 : rng.below(200));
             ours->update(m.data() + at, uint32_t(n));
             at += n;
         }
-        ASSERT_EQ(finish_hex(*ours), zlib_hex(m)) << "message " << round << " of " << m.size() << " bytes";
+        ASSERT_EQ(finish_hex(*ours), zlib_hex(m))
+            << "message " << round << " of " << m.size() << " bytes";
     }
 }
 

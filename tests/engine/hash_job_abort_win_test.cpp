@@ -18,12 +18,9 @@
 
 namespace {
 
-const uint64_t chunk = HashJob::CHUNK_SIZE;
+const uint64_t chunk = InputSource::CHUNK_SIZE;
 
-AlgorithmId id_of(const wchar_t* name)
-{
-    return algorithm_id_from_name(name);
-}
+AlgorithmId id_of(const wchar_t* name) { return algorithm_id_from_name(name); }
 
 class JobAbort : public JobWindowTest {
 protected:
@@ -64,7 +61,7 @@ TEST_F(JobAbort, WhilePreparationWaitsForTheWindow)
     TestFile file("abort_prepare", pattern_message(3 * chunk));
     use_file(file.path());
     choose_rows({id_of(L"SHA512"), id_of(L"Whirlpool")});
-    auto* job = new HashJob(dialog_);
+    auto* job = new HashJob(dialog_, progress_.get());
     ASSERT_NE(job->start(), 0);
     ASSERT_TRUE(wait_for_sent_message()); // prepare clearing row 1: this thread must serve it
     delete_job(job);
@@ -81,7 +78,7 @@ TEST_F(JobAbort, WhileReading)
     use_file(file.path());
     choose_rows({id_of(L"Whirlpool"), id_of(L"SHA512"), id_of(L"BLAKE512"), id_of(L"SM3")});
     ReaderHold hold(GetCurrentProcessId(), 3);
-    auto* job = new HashJob(dialog_);
+    auto* job = new HashJob(dialog_, progress_.get());
     ASSERT_NE(job->start(), 0);
     ASSERT_TRUE(pump_until([&] { return hold.held() && count(WM_PROGRESS_STEP) >= 2; }));
     delete_job(job);
@@ -97,7 +94,7 @@ TEST_F(JobAbort, WhileTheJobWaitsToCompleteTheBar)
     TestFile file("abort_finishing", pattern_message(8 * chunk));
     use_file(file.path());
     choose_rows({id_of(L"SHA1"), id_of(L"MD5"), id_of(L"CRC32"), id_of(L"SHA3_512")});
-    auto* job = new HashJob(dialog_);
+    auto* job = new HashJob(dialog_, progress_.get());
     ASSERT_NE(job->start(), 0);
     ASSERT_TRUE(serve_until_posted(WM_PROGRESS_BEGIN));
     ASSERT_TRUE(wait_for_sent_message());
@@ -106,6 +103,43 @@ TEST_F(JobAbort, WhileTheJobWaitsToCompleteTheBar)
     expected.insert(expected.end(), 7, step_message(chunk));
     expected.push_back(end_message());
     EXPECT_EQ(messages_, expected);
+    expect_aborted_run();
+    expect_no_thread_left();
+}
+
+// Raises a job's stop signal from inside the call that writes a digest into a result field,
+// the moment an abort meets the job writing its last row.
+struct StopOnWrite {
+    static LRESULT CALLBACK field_proc(HWND field, UINT message, WPARAM wparam, LPARAM lparam)
+    {
+        if (message == WM_SETTEXT && lparam != 0 &&
+            *reinterpret_cast<const wchar_t*>(lparam) != L'\0' && job != nullptr) {
+            job->request_stop();
+            job = nullptr;
+        }
+        return CallWindowProcW(original, field, message, wparam, lparam);
+    }
+    static HashJob* job;
+    static WNDPROC original;
+};
+HashJob* StopOnWrite::job = nullptr;
+WNDPROC StopOnWrite::original = nullptr;
+
+TEST_F(JobAbort, WhileTheJobWritesTheLastDigest)
+{
+    TestFile file("abort_last_row", pattern_message(chunk / 2));
+    use_file(file.path());
+    choose_rows({id_of(L"MD5"), id_of(L"SHA1")});
+    HWND last_field = GetDlgItem(dialog_, SlotControls[1].result);
+    StopOnWrite::original = reinterpret_cast<WNDPROC>(SetWindowLongPtrW(
+        last_field, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(StopOnWrite::field_proc)));
+    auto* job = new HashJob(dialog_, progress_.get());
+    StopOnWrite::job = job;
+    ASSERT_NE(job->start(), 0);
+    ASSERT_TRUE(pump_until([this] { return received(WM_PROGRESS_END); }));
+    delete_job(job);
+    SetWindowLongPtrW(last_field, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(StopOnWrite::original));
+    EXPECT_EQ(StopOnWrite::job, nullptr) << "the last row's digest was never written";
     expect_aborted_run();
     expect_no_thread_left();
 }
@@ -123,14 +157,23 @@ TEST_F(JobAbort, FiveHundredStartsAndAbortsInARow)
     int completed = 0;
     for (int cycle = 0; cycle < 500; ++cycle) {
         clear_record();
-        auto* job = new HashJob(dialog_);
+        auto* job = new HashJob(dialog_, progress_.get());
         ASSERT_NE(job->start(), 0) << "cycle " << cycle;
         switch (cycle % 5) {
-        case 1: ASSERT_TRUE(wait_for_sent_message()) << "cycle " << cycle; break;
-        case 2: ASSERT_TRUE(serve_until_posted(WM_PROGRESS_BEGIN)) << "cycle " << cycle; break;
-        case 3: pump_until([this] { return received(WM_PROGRESS_STEP); }); break;
-        case 4: pump_until([this] { return received(WM_JOB_DONE); }); break;
-        default: break; // deleted at once
+        case 1:
+            ASSERT_TRUE(wait_for_sent_message()) << "cycle " << cycle;
+            break;
+        case 2:
+            ASSERT_TRUE(serve_until_posted(WM_PROGRESS_BEGIN)) << "cycle " << cycle;
+            break;
+        case 3:
+            pump_until([this] { return received(WM_PROGRESS_STEP); });
+            break;
+        case 4:
+            pump_until([this] { return received(WM_JOB_DONE); });
+            break;
+        default:
+            break; // deleted at once
         }
         delete_job(job);
         ASSERT_EQ(count(WM_PROGRESS_BEGIN), 1u) << "cycle " << cycle;
@@ -177,9 +220,9 @@ TEST_F(StartButton, RunsARealJobToTheDigests)
     EXPECT_EQ(main_dialog(dialog_)->current_job, nullptr);
     for (int row = 0; row < slot_count; ++row)
         EXPECT_EQ(result(row), vector_digest(rows[row], "large_pattern", size));
-    EXPECT_EQ(messages_, (std::vector<JobMessage>{begin_message(), step_message(0),
-                                                  step_message(chunk), step_message(chunk),
-                                                  done_message(), end_message()}));
+    EXPECT_EQ(messages_,
+              (std::vector<JobMessage>{begin_message(), step_message(0), step_message(chunk),
+                                       step_message(chunk), done_message(), end_message()}));
     expect_no_thread_left();
 }
 

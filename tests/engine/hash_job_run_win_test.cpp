@@ -13,12 +13,9 @@
 
 namespace {
 
-const uint64_t chunk = HashJob::CHUNK_SIZE;
+const uint64_t chunk = InputSource::CHUNK_SIZE;
 
-AlgorithmId id_of(const wchar_t* name)
-{
-    return algorithm_id_from_name(name);
-}
+AlgorithmId id_of(const wchar_t* name) { return algorithm_id_from_name(name); }
 
 // Algorithms 1..23 four at a time, as the four rows can hold them.
 std::vector<std::vector<AlgorithmId>> groups_of_four()
@@ -45,14 +42,13 @@ TEST_F(JobRun, EveryAlgorithmOverAFileOfThreeChunks)
         fill_results(L"stale");
         choose_rows(group);
         ASSERT_TRUE(run_job());
-        EXPECT_EQ(messages_, (std::vector<JobMessage>{begin_message(), step_message(0),
-                                                      step_message(chunk), step_message(chunk),
-                                                      done_message(), end_message()}));
+        EXPECT_EQ(messages_,
+                  (std::vector<JobMessage>{begin_message(), step_message(0), step_message(chunk),
+                                           step_message(chunk), done_message(), end_message()}));
         for (int row = 0; row < slot_count; ++row) {
-            const std::wstring expected =
-                row < static_cast<int>(group.size())
-                    ? vector_digest(group[row], "large_pattern", size)
-                    : L"";
+            const std::wstring expected = row < static_cast<int>(group.size())
+                                              ? vector_digest(group[row], "large_pattern", size)
+                                              : L"";
             EXPECT_EQ(result(row), expected) << "row " << row + 1;
         }
     }
@@ -89,9 +85,8 @@ TEST_F(JobRun, TypedTextIsDigestedAsItsUtf8Bytes)
     use_text(L"日本語のテキスト ümlaut");
     choose_rows({id_of(L"SHA256")});
     ASSERT_TRUE(run_job());
-    EXPECT_EQ(result(0), wide(one_shot_hex(id_of(L"SHA256"),
-                                            reinterpret_cast<const uint8_t*>(utf8),
-                                            sizeof utf8 - 1)));
+    EXPECT_EQ(result(0), wide(one_shot_hex(id_of(L"SHA256"), reinterpret_cast<const uint8_t*>(utf8),
+                                           sizeof utf8 - 1)));
 }
 
 struct ChunkCase {
@@ -137,8 +132,7 @@ TEST_F(JobRun, OneStepPerReadWithThePreviousChunksSize)
         EXPECT_EQ(result(0), wide(one_shot_hex(id_of(L"SHA1"), bytes.data(), bytes.size())));
         EXPECT_EQ(result(1), L"");
         EXPECT_EQ(result(2), L"");
-        EXPECT_EQ(result(3),
-                  wide(one_shot_hex(id_of(L"BLAKE2s_256"), bytes.data(), bytes.size())));
+        EXPECT_EQ(result(3), wide(one_shot_hex(id_of(L"BLAKE2s_256"), bytes.data(), bytes.size())));
     }
 }
 
@@ -206,13 +200,13 @@ TEST_F(JobPrepare, ThreadsOfARunAreTheJobAndOneWorkerPerRowAtMost)
         choose_rows(std::vector<AlgorithmId>(static_cast<size_t>(rows), id_of(L"MD5")));
         clear_record();
         const long before = process_thread_count();
-        auto* job = new HashJob(dialog_);
+        auto* job = new HashJob(dialog_, progress_.get());
         ASSERT_NE(job->start(), 0);
         ASSERT_TRUE(serve_until_posted(WM_PROGRESS_BEGIN));
         ASSERT_TRUE(wait_for_sent_message());
         const long during = process_thread_count() - before;
-        EXPECT_EQ(during, 1 + static_cast<long>(HashJob::worker_count(
-                                  system.dwNumberOfProcessors, rows)));
+        EXPECT_EQ(during,
+                  1 + static_cast<long>(HashJob::worker_count(system.dwNumberOfProcessors, rows)));
         ASSERT_TRUE(pump_until([this] { return received(WM_PROGRESS_END); }));
         delete_job(job);
         EXPECT_TRUE(received(WM_JOB_DONE));
@@ -245,9 +239,9 @@ TEST_F(JobReadFailure, FileEndingEarlyMidRunFailsWithoutDigests)
     fill_results(L"stale");
     choose_rows({id_of(L"SHA1"), id_of(L"CRC32"), id_of(L"SM3"), id_of(L"Whirlpool")});
     ASSERT_TRUE(run_job(open_failing_source));
-    EXPECT_EQ(messages_, (std::vector<JobMessage>{begin_message(), step_message(0),
-                                                  step_message(chunk), failed_message(6),
-                                                  end_message()}));
+    EXPECT_EQ(messages_,
+              (std::vector<JobMessage>{begin_message(), step_message(0), step_message(chunk),
+                                       failed_message(6), end_message()}));
     for (int row = 0; row < slot_count; ++row)
         EXPECT_EQ(result(row), L"") << "row " << row + 1;
     EXPECT_EQ(status(), L"エラー: ダイジェスト取得処理に失敗しました。");

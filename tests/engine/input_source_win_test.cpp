@@ -8,15 +8,12 @@
 #include <string>
 #include <vector>
 
+#include "engine/control_ids.h"
 #include "engine/input_source_win.h"
 #include "support/vectors.h"
 
 namespace {
 
-const int file_option = 1001;
-const int text_option = 1002;
-const int path_field = 1003;
-const int text_field = 1004;
 const uint32_t chunk = InputSource::CHUNK_SIZE;
 
 // A top-level window with the panel's option buttons and edit fields, as the dialog has them.
@@ -26,23 +23,23 @@ public:
     {
         window_ = CreateWindowExW(0, L"STATIC", L"panel", WS_OVERLAPPEDWINDOW, 0, 0, 400, 200,
                                   nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
-        add(L"BUTTON", file_option, BS_AUTORADIOBUTTON | WS_GROUP);
-        add(L"BUTTON", text_option, BS_AUTORADIOBUTTON);
-        add(L"EDIT", path_field, ES_AUTOHSCROLL | WS_BORDER);
-        add(L"EDIT", text_field, ES_AUTOHSCROLL | WS_BORDER);
+        add(L"BUTTON", IDC_FILE_OPTION, BS_AUTORADIOBUTTON | WS_GROUP);
+        add(L"BUTTON", IDC_TEXT_OPTION, BS_AUTORADIOBUTTON);
+        add(L"EDIT", IDC_PATH, ES_AUTOHSCROLL | WS_BORDER);
+        add(L"EDIT", IDC_TEXT, ES_AUTOHSCROLL | WS_BORDER);
     }
     ~PanelWindow() { DestroyWindow(window_); }
 
     HWND handle() const { return window_; }
     void choose_file(const std::wstring& path)
     {
-        CheckRadioButton(window_, file_option, text_option, file_option);
-        SetDlgItemTextW(window_, path_field, path.c_str());
+        CheckRadioButton(window_, IDC_FILE_OPTION, IDC_TEXT_OPTION, IDC_FILE_OPTION);
+        SetDlgItemTextW(window_, IDC_PATH, path.c_str());
     }
     void choose_text(const std::wstring& text)
     {
-        CheckRadioButton(window_, file_option, text_option, text_option);
-        SetDlgItemTextW(window_, text_field, text.c_str());
+        CheckRadioButton(window_, IDC_FILE_OPTION, IDC_TEXT_OPTION, IDC_TEXT_OPTION);
+        SetDlgItemTextW(window_, IDC_TEXT, text.c_str());
     }
 
 private:
@@ -168,7 +165,7 @@ TEST(InputSourceFile, WhatDoesNotOpenHasNoData)
     RemoveDirectoryW(file_path("folder").c_str());
 
     PanelWindow neither;
-    CheckDlgButton(neither.handle(), file_option, BST_UNCHECKED);
+    CheckDlgButton(neither.handle(), IDC_FILE_OPTION, BST_UNCHECKED);
     EXPECT_FALSE(InputSource(neither.handle()).has_data());
 }
 
@@ -251,6 +248,80 @@ TEST(InputSourceFailure, ShortReadIsReportedAsRead)
     }
     EXPECT_TRUE(nothing_holds(path)); // each source closed the handle it was the last owner of
     DeleteFileW(path.c_str());
+}
+
+// The end-of-read check's calls, failing or telling of another file, in place of the system's.
+std::wstring other_file;
+
+BOOL WINAPI information_fails(HANDLE, LPBY_HANDLE_FILE_INFORMATION)
+{
+    SetLastError(ERROR_INVALID_FUNCTION);
+    return FALSE;
+}
+
+BOOL WINAPI information_without_index(HANDLE file, LPBY_HANDLE_FILE_INFORMATION info)
+{
+    if (!GetFileInformationByHandle(file, info))
+        return FALSE;
+    info->nFileIndexHigh = info->nFileIndexLow = 0;
+    return TRUE;
+}
+
+BOOL WINAPI information_one_byte_longer(HANDLE file, LPBY_HANDLE_FILE_INFORMATION info)
+{
+    if (!GetFileInformationByHandle(file, info))
+        return FALSE;
+    ++info->nFileSizeLow;
+    return TRUE;
+}
+
+HANDLE WINAPI open_refused(LPCWSTR, DWORD, DWORD, LPSECURITY_ATTRIBUTES, DWORD, DWORD, HANDLE)
+{
+    SetLastError(ERROR_ACCESS_DENIED);
+    return INVALID_HANDLE_VALUE;
+}
+
+HANDLE WINAPI open_finds_nothing(LPCWSTR, DWORD, DWORD, LPSECURITY_ATTRIBUTES, DWORD, DWORD, HANDLE)
+{
+    SetLastError(ERROR_FILE_NOT_FOUND);
+    return INVALID_HANDLE_VALUE;
+}
+
+HANDLE WINAPI open_other_file(LPCWSTR, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
+                              DWORD disposition, DWORD flags, HANDLE model)
+{
+    return CreateFileW(other_file.c_str(), access, share, security, disposition, flags, model);
+}
+
+// A good file must not fail because its identity cannot be had; a change that is proven must.
+TEST(InputSourceFailure, OnlyAProvenChangeFailsAtTheEnd)
+{
+    const std::wstring path = write_file("end_check", pattern_message(1000));
+    other_file = write_file("end_check_other", pattern_message(1000));
+    const struct {
+        const char* name;
+        FileChecks checks;
+        bool fails;
+    } cases[] = {
+        {"unchanged", {}, false},
+        {"identity query fails", {information_fails, CreateFileW}, false},
+        {"no file index", {information_without_index, CreateFileW}, false},
+        {"second open refused", {GetFileInformationByHandle, open_refused}, false},
+        {"name finds nothing", {GetFileInformationByHandle, open_finds_nothing}, true},
+        {"name leads to another file", {GetFileInformationByHandle, open_other_file}, true},
+        {"size moved", {information_one_byte_longer, CreateFileW}, true},
+    };
+    for (const auto& c : cases) {
+        PanelWindow panel;
+        panel.choose_file(path);
+        InputSource source(panel.handle());
+        source.set_file_checks(c.checks);
+        std::vector<uint8_t> bytes;
+        EXPECT_EQ(read_all(source, &bytes), (std::vector<uint32_t>{1000, 0})) << c.name;
+        EXPECT_EQ(source.failed(), c.fails) << c.name;
+    }
+    DeleteFileW(path.c_str());
+    DeleteFileW(other_file.c_str());
 }
 
 TEST(InputSourceFailure, FailedReadDeliversNothingMore)

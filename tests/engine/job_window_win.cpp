@@ -18,11 +18,21 @@ std::ostream& operator<<(std::ostream& out, const JobMessage& message)
 {
     const char* name = "?";
     switch (message.message) {
-    case WM_JOB_DONE: name = "done"; break;
-    case WM_JOB_FAILED: name = "failed"; break;
-    case WM_PROGRESS_BEGIN: name = "begin"; break;
-    case WM_PROGRESS_END: name = "end"; break;
-    case WM_PROGRESS_STEP: name = "step"; break;
+    case WM_JOB_DONE:
+        name = "done";
+        break;
+    case WM_JOB_FAILED:
+        name = "failed";
+        break;
+    case WM_PROGRESS_BEGIN:
+        name = "begin";
+        break;
+    case WM_PROGRESS_END:
+        name = "end";
+        break;
+    case WM_PROGRESS_STEP:
+        name = "step";
+        break;
     }
     return out << name << "(" << message.wparam << ")";
 }
@@ -33,10 +43,7 @@ JobMessage done_message() { return {WM_JOB_DONE, 0, 0}; }
 JobMessage failed_message(int32_t code) { return {WM_JOB_FAILED, static_cast<uint64_t>(code), 0}; }
 JobMessage end_message() { return {WM_PROGRESS_END, 0, 0}; }
 
-std::wstring wide(const std::string& text)
-{
-    return std::wstring(text.begin(), text.end());
-}
+std::wstring wide(const std::string& text) { return std::wstring(text.begin(), text.end()); }
 
 std::wstring vector_digest(AlgorithmId id, const std::string& set, uint64_t length)
 {
@@ -69,10 +76,7 @@ TestFile::TestFile(const std::string& name, const std::vector<uint8_t>& bytes)
     CloseHandle(file);
 }
 
-TestFile::~TestFile()
-{
-    DeleteFileW(path_.c_str());
-}
+TestFile::~TestFile() { DeleteFileW(path_.c_str()); }
 
 LRESULT CALLBACK JobWindowTest::recording_proc(HWND window, UINT message, WPARAM wparam,
                                                LPARAM lparam)
@@ -103,9 +107,9 @@ void JobWindowTest::SetUp()
     attach_taskbar_progress(dialog_, progress_.get());
     dialog_proc_ = reinterpret_cast<WNDPROC>(
         SetWindowLongPtrW(dialog_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(recording_proc)));
-    bar_proc_ = reinterpret_cast<WNDPROC>(SetWindowLongPtrW(
-        GetDlgItem(dialog_, IDC_PROGRESS), GWLP_WNDPROC,
-        reinterpret_cast<LONG_PTR>(recording_bar_proc)));
+    bar_proc_ = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrW(GetDlgItem(dialog_, IDC_PROGRESS), GWLP_WNDPROC,
+                          reinterpret_cast<LONG_PTR>(recording_bar_proc)));
 }
 
 void JobWindowTest::TearDown()
@@ -163,14 +167,12 @@ std::wstring JobWindowTest::result(int row) const
     return text_of(GetDlgItem(dialog_, SlotControls[row].result));
 }
 
-std::wstring JobWindowTest::status() const
-{
-    return text_of(GetDlgItem(dialog_, IDC_STATUS));
-}
+std::wstring JobWindowTest::status() const { return text_of(GetDlgItem(dialog_, IDC_STATUS)); }
 
 bool JobWindowTest::run_job(HashJob::SourceOpener opener)
 {
-    HashJob* job = opener != nullptr ? new HashJob(dialog_, opener) : new HashJob(dialog_);
+    HashJob* job = opener != nullptr ? new HashJob(dialog_, progress_.get(), opener)
+                                     : new HashJob(dialog_, progress_.get());
     if (job->start() == 0) {
         delete job;
         ADD_FAILURE() << "the job's thread did not start";

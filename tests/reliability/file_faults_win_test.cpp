@@ -77,22 +77,13 @@ protected:
 };
 
 // The third read comes up short.
-TEST_F(FileFaults, Truncated)
-{
-    run_changed_file();
-}
+TEST_F(FileFaults, Truncated) { run_changed_file(); }
 
 // Every byte of the size taken at the open is read, but the file is larger at the end.
-TEST_F(FileFaults, Grown)
-{
-    run_changed_file();
-}
+TEST_F(FileFaults, Grown) { run_changed_file(); }
 
 // Another file of the same size and time takes the name; the run reads the old one to its
 // end, but the name no longer leads to it.
-TEST_F(FileFaults, Replaced)
-{
-    run_changed_file();
-}
+TEST_F(FileFaults, Replaced) { run_changed_file(); }
 
 } // namespace

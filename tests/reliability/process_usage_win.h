@@ -1,9 +1,7 @@
 // What another process holds: its open handles and its private memory, for the leak checks
 // of Dravik.exe run from outside.
 //
-// - Handles: GetProcessHandleCount, or where that reports 0 (Wine does) the entries of the
-//   system's handle list (NtQuerySystemInformation, class 16) owned by the process. -1 when
-//   neither answers.
+// - Handles: process_handle_count (support/handle_count_win.h).
 // - Private bytes: PrivateUsage of PROCESS_MEMORY_COUNTERS_EX, or where that reports 0 (Wine,
 //   for another process) PagefileUsage, which is the same figure on Windows. 0 when neither
 //   answers.
@@ -15,12 +13,13 @@
 
 #include <cstdint>
 
+#include "support/handle_count_win.h"
+
 struct ProcessUsage {
     long handles = -1;
     uint64_t private_bytes = 0;
 };
 
-long process_handle_count(HANDLE process);
 uint64_t process_private_bytes(HANDLE process);
 
 // Both figures once they kept one value for quiet_ms (polled every 25 ms), or the last ones

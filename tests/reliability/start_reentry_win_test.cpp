@@ -94,7 +94,7 @@ TEST_F(StartReentry, PressWhileTheWindowEndsACompletedRun)
 
 TEST_F(StartReentry, PressWhileTheUserAbortsARun)
 {
-    TestFile file("reentry_abort", std::vector<uint8_t>(3 * HashJob::CHUNK_SIZE, 0x3C));
+    TestFile file("reentry_abort", std::vector<uint8_t>(3 * InputSource::CHUNK_SIZE, 0x3C));
     use_file(file.path());
     choose_rows({algorithm_id_from_name(L"Whirlpool"), algorithm_id_from_name(L"SHA512")});
     ReaderHold hold(GetCurrentProcessId(), 2); // the run is reading when the user aborts
@@ -113,7 +113,7 @@ TEST_F(StartReentry, PressWhileTheUserAbortsARun)
 
 TEST_F(StartReentry, PressWhileTheWindowIsClosedDuringARun)
 {
-    TestFile file("reentry_close", std::vector<uint8_t>(3 * HashJob::CHUNK_SIZE, 0x3D));
+    TestFile file("reentry_close", std::vector<uint8_t>(3 * InputSource::CHUNK_SIZE, 0x3D));
     use_file(file.path());
     choose_rows({algorithm_id_from_name(L"Whirlpool")});
     ReaderHold hold(GetCurrentProcessId(), 2); // the run is reading when the window closes

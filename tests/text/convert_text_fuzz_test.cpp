@@ -29,10 +29,7 @@ uint32_t code_of(E encoding)
     return code == 0 ? 5 : code;
 }
 
-bool has_16bit_units(E encoding)
-{
-    return code_of(encoding) == 5 || code_of(encoding) == 6;
-}
+bool has_16bit_units(E encoding) { return code_of(encoding) == 5 || code_of(encoding) == 6; }
 
 bool pair_converts(E target, E source)
 {

@@ -186,11 +186,13 @@ TEST(Utf8Decoder, Sequences)
 
 TEST(Utf8Decoder, OverlongAndOutOfRangeFormsLeaveAZeroUnitAndGoOn)
 {
-    // E0 80 80 (below 0x800) and F4 90 80 80 (above U+10FFFF): one zero unit each.
-    const Bytes source = bytes_text(Bytes{0xE0, 0x80, 0x80, 0x62, 0xF4, 0x90, 0x80, 0x80, 0x63});
+    // Three-byte forms of values below 0x800 (E0 80 80 = 0, E0 82 80 = 0x80 and E0 9F BF =
+    // 0x7FF, which two bytes would carry) and F4 90 80 80 (above U+10FFFF): one zero unit each.
+    const Bytes source = bytes_text(Bytes{0xE0, 0x80, 0x80, 0x62, 0xE0, 0x82, 0x80, 0x63, 0xE0,
+                                          0x9F, 0xBF, 0x64, 0xF4, 0x90, 0x80, 0x80, 0x65});
     const Conversion c = convert(E::Utf16Le, E::Utf8, source, 64);
-    EXPECT_EQ(c.result, 8);
-    EXPECT_EQ(units_of(c.destination, 5), std::u16string(u"\0b\0c\0", 5));
+    EXPECT_EQ(c.result, 16);
+    EXPECT_EQ(units_of(c.destination, 9), std::u16string(u"\0b\0c\0d\0e\0", 9));
 }
 
 TEST(Utf8Decoder, SwappedTargetAndAsciiSource)

@@ -10,10 +10,7 @@ std::wstring window_text(HWND window)
     return text.data();
 }
 
-std::wstring item_text(HWND dialog, int id)
-{
-    return window_text(GetDlgItem(dialog, id));
-}
+std::wstring item_text(HWND dialog, int id) { return window_text(GetDlgItem(dialog, id)); }
 
 void set_item_text(HWND dialog, int id, const std::wstring& text)
 {

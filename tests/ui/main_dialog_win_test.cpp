@@ -125,10 +125,7 @@ bool accepts_files(HWND dialog)
     return (GetWindowLongW(dialog, GWL_EXSTYLE) & WS_EX_ACCEPTFILES) != 0;
 }
 
-bool enabled(HWND dialog, int id)
-{
-    return IsWindowEnabled(GetDlgItem(dialog, id)) != FALSE;
-}
+bool enabled(HWND dialog, int id) { return IsWindowEnabled(GetDlgItem(dialog, id)) != FALSE; }
 
 TEST(DialogTemplate, WindowIsTheFixedDravikDialog)
 {

@@ -23,10 +23,7 @@ int bar_position(HWND dialog)
     return static_cast<int>(SendDlgItemMessageW(dialog, IDC_PROGRESS, PBM_GETPOS, 0, 0));
 }
 
-bool bar_enabled(HWND dialog)
-{
-    return IsWindowEnabled(GetDlgItem(dialog, IDC_PROGRESS)) != FALSE;
-}
+bool bar_enabled(HWND dialog) { return IsWindowEnabled(GetDlgItem(dialog, IDC_PROGRESS)) != FALSE; }
 
 HRESULT STDAPICALLTYPE failing_creation(REFCLSID, LPUNKNOWN, DWORD, REFIID, LPVOID*)
 {

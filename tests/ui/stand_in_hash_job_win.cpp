@@ -6,7 +6,7 @@ StandInScript HashJob::script;
 int HashJob::live = 0;
 bool HashJob::join_timed_out = false;
 
-HashJob::HashJob(HWND window)
+HashJob::HashJob(HWND window, JobProgress*)
     : window_(window), stop_signal_(CreateEventW(nullptr, TRUE, FALSE, nullptr)), script_(script)
 {
     ++live;
@@ -39,10 +39,7 @@ int32_t HashJob::request_stop()
     return 1;
 }
 
-HANDLE HashJob::native_handle()
-{
-    return thread_;
-}
+HANDLE HashJob::native_handle() { return thread_; }
 
 DWORD WINAPI HashJob::thread_entry(void* job)
 {

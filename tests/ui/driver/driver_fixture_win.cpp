@@ -95,15 +95,9 @@ DriverFiles* DriverFiles::instance =
 
 } // namespace
 
-std::wstring dravik_exe()
-{
-    return windows_path(L"" DRAVIK_EXE);
-}
+std::wstring dravik_exe() { return windows_path(L"" DRAVIK_EXE); }
 
-std::wstring dravik_held_exe()
-{
-    return windows_path(L"" DRAVIK_HELD_EXE);
-}
+std::wstring dravik_held_exe() { return windows_path(L"" DRAVIK_HELD_EXE); }
 
 std::wstring expected_pattern_digest(const std::wstring& name, uint64_t length)
 {
@@ -128,10 +122,7 @@ std::wstring lower_case(std::wstring text)
     return text;
 }
 
-std::wstring driver_folder()
-{
-    return DriverFiles::instance->folder();
-}
+std::wstring driver_folder() { return DriverFiles::instance->folder(); }
 
 std::wstring pattern_file(uint64_t length)
 {
@@ -155,10 +146,7 @@ void DriverTest::TearDown()
     hold_.reset();
 }
 
-std::wstring DriverTest::program() const
-{
-    return dravik_exe();
-}
+std::wstring DriverTest::program() const { return dravik_exe(); }
 
 ::testing::AssertionResult DriverTest::choose_rows(const Rows& names)
 {
@@ -191,10 +179,7 @@ std::wstring DriverTest::program() const
     return ::testing::AssertionSuccess();
 }
 
-bool DriverTest::idle() const
-{
-    return dravik_.text(IDC_START) == start_caption;
-}
+bool DriverTest::idle() const { return dravik_.text(IDC_START) == start_caption; }
 
 ::testing::AssertionResult DriverTest::run(std::wstring* status, DWORD timeout_ms)
 {

@@ -30,10 +30,7 @@ BOOL CALLBACK match_dialog(HWND window, LPARAM context)
 
 } // namespace
 
-RemoteDialog::~RemoteDialog()
-{
-    terminate();
-}
+RemoteDialog::~RemoteDialog() { terminate(); }
 
 bool RemoteDialog::launch(const std::wstring& program, DWORD timeout_ms)
 {
@@ -148,10 +145,7 @@ bool RemoteDialog::set_text(int id, const std::wstring& text) const
     return send_to(id, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()), &done) && done;
 }
 
-bool RemoteDialog::click(int id) const
-{
-    return enabled(id) && send_to(id, BM_CLICK, 0, 0);
-}
+bool RemoteDialog::click(int id) const { return enabled(id) && send_to(id, BM_CLICK, 0, 0); }
 
 bool RemoteDialog::checked(int id) const
 {

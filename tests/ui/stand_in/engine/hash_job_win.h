@@ -1,8 +1,8 @@
 // A stand-in for the digest job with the interface that the window's job commands use
-// (construction for a window, start, request_stop, native_handle, deletion that stops and
-// joins), so that those commands can be tested on their own. Its body does no digesting: it
-// waits for the stop signal (at most 10 s) and then, if asked to, writes into the dialog's
-// first result field, a call that the window's thread has to serve while it stops the job.
+// (construction for a window and its progress display, start, request_stop, native_handle, deletion
+// that stops and joins), so that those commands can be tested on their own. Its body does no
+// digesting: it waits for the stop signal (at most 10 s) and then, if asked to, writes into the
+// dialog's first result field, a call that the window's thread has to serve while it stops the job.
 //
 // This header shadows the real one for job_commands_tests only (include path order).
 #pragma once
@@ -11,6 +11,8 @@
 
 #include <cstdint>
 
+class JobProgress;
+
 struct StandInScript {
     int32_t start_result = 1;      // what start returns; 0 creates no thread
     bool write_after_stop = false; // the body's last act: SetDlgItemTextW on the window
@@ -18,7 +20,7 @@ struct StandInScript {
 
 class HashJob {
 public:
-    explicit HashJob(HWND window);
+    HashJob(HWND window, JobProgress* progress);
     virtual ~HashJob();
     HashJob(const HashJob&) = delete;
     HashJob& operator=(const HashJob&) = delete;
