@@ -7,7 +7,7 @@ packages=(
   cmake g++ g++-multilib make
   g++-mingw-w64-i686 g++-mingw-w64-x86-64
   googletest
-  wine wine64 fonts-noto-cjk xvfb xauth x11-utils x11-apps imagemagick
+  wine wine64 fonts-wine fonts-noto-cjk xvfb xauth x11-utils x11-apps imagemagick
   qemu-user
   libssl-dev zlib1g-dev
   openssl rhash
