@@ -9,7 +9,9 @@
 #
 # The shipped 32-bit build (win32) runs where Wine can execute 32-bit Windows code; elsewhere
 # the 64-bit build (win64) is used. Overrides: DRAVIK_RUN_PRESET (win32 or win64),
-# DRAVIK_BUILD_DIR (default build/<preset>), DRAVIK_RUN_DISPLAY (default :88).
+# DRAVIK_BUILD_DIR (default build/<preset>), DRAVIK_RUN_DISPLAY (default :88), and
+# DRAVIK_SCREENSHOT (a PNG path: the shot is saved there, cut to the window, as the README's
+# docs/dravik.png is made: DRAVIK_SCREENSHOT=docs/dravik.png bash tools/run.sh).
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$root"
@@ -61,10 +63,12 @@ done
 
 sleep 0.5 # the last texts reach the screen
 mkdir -p "$root/build/screenshots"
-shot=$root/build/screenshots/dravik-$(date +%Y%m%d-%H%M%S).png
+shot=${DRAVIK_SCREENSHOT:-$root/build/screenshots/dravik-$(date +%Y%m%d-%H%M%S).png}
+trim=()
+[ -n "${DRAVIK_SCREENSHOT:-}" ] && trim=(-trim +repage) # the window alone, not the desktop
 shot_taken=no
 if grep -q '^demo: ready' "$work/demo.log" &&
-  xwd -root -display "$display" | convert xwd:- "$shot"; then
+  xwd -root -display "$display" | convert xwd:- "${trim[@]}" "$shot"; then
   shot_taken=yes
 fi
 touch "$work/release"
