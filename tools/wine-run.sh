@@ -5,7 +5,8 @@
 # dialog fonts mapped to a CJK font, and a virtual display when there is no DISPLAY.
 # Usage: wine-run.sh PROGRAM.exe [ARGS...]
 # Overrides: DRAVIK_WINE (the loader, default 64-bit Wine's), DRAVIK_WINEARCH (win64 or win32),
-# DRAVIK_WINEPREFIX, DRAVIK_XVFB_DISPLAY (default :87).
+# DRAVIK_WINEPREFIX, DRAVIK_XVFB_DISPLAY (default :87), DRAVIK_XVFB_SCREEN (the size of a display
+# it starts, default 1280x1024x24), DRAVIK_WINE_DPI (the prefix's screen DPI).
 set -euo pipefail
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -25,7 +26,8 @@ if [ -z "${DISPLAY:-}" ]; then
   display=${DRAVIK_XVFB_DISPLAY:-:87}
   if ! xdpyinfo -display "$display" >/dev/null 2>&1; then
     rm -f "/tmp/.X${display#:}-lock" "/tmp/.X11-unix/X${display#:}"
-    setsid Xvfb "$display" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 < /dev/null &
+    setsid Xvfb "$display" -screen 0 "${DRAVIK_XVFB_SCREEN:-1280x1024x24}" -nolisten tcp \
+      >/dev/null 2>&1 </dev/null &
     for _ in $(seq 50); do
       xdpyinfo -display "$display" >/dev/null 2>&1 && break
       sleep 0.1
@@ -53,6 +55,16 @@ if [ ! -f "$WINEPREFIX/.dravik-ready-4" ]; then
   done
   "${wine%/*}/wineserver" -w
   touch "$WINEPREFIX/.dravik-ready-4"
+fi
+# DRAVIK_WINE_DPI: the prefix's screen DPI (its own prefix, as a DPI test's CTest entry sets).
+if [ -n "${DRAVIK_WINE_DPI:-}" ] && [ ! -f "$WINEPREFIX/.dravik-dpi-$DRAVIK_WINE_DPI" ]; then
+  "$wine" reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$DRAVIK_WINE_DPI" \
+    /f >/dev/null 2>&1
+  "$wine" reg add 'HKLM\System\CurrentControlSet\Hardware Profiles\Current\Software\Fonts' \
+    /v LogPixels /t REG_DWORD /d "$DRAVIK_WINE_DPI" /f >/dev/null 2>&1
+  "${wine%/*}/wineserver" -w
+  rm -f "$WINEPREFIX"/.dravik-dpi-*
+  touch "$WINEPREFIX/.dravik-dpi-$DRAVIK_WINE_DPI"
 fi
 flock -u 9
 exec 9>&-
