@@ -37,7 +37,7 @@ if [ -z "${DISPLAY:-}" ]; then
 fi
 
 # Bump the marker when the settings below change, so existing prefixes get them too.
-if [ ! -f "$WINEPREFIX/.dravik-ready-4" ]; then
+if [ ! -f "$WINEPREFIX/.dravik-ready-5" ]; then
   echo "wine-run: setting up Wine prefix $WINEPREFIX" >&2
   "$wine" wineboot --init >/dev/null 2>&1
   # A crashing program ends at once, with the exception code as its exit code (Wine prints the
@@ -50,11 +50,14 @@ if [ ! -f "$WINEPREFIX/.dravik-ready-4" ]; then
   # Windows that Wine manages itself: a virtual display has no window manager to answer, and
   # with managed windows every close waits for it to time out.
   "$wine" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
+  # Wine's own fonts (fonts-wine), Marlett among them, which draws the caption buttons: this
+  # Wine does not look for them where Debian puts them, but finds them in the prefix.
+  cp /usr/share/wine/fonts/*.ttf "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null || true
   for font in 'ＭＳ Ｐゴシック' 'MS Shell Dlg' 'MS Shell Dlg 2' 'MS UI Gothic' 'ＭＳ ゴシック'; do
     "$wine" reg add 'HKCU\Software\Wine\Fonts\Replacements' /v "$font" /d 'Noto Sans CJK JP' /f >/dev/null 2>&1
   done
   "${wine%/*}/wineserver" -w
-  touch "$WINEPREFIX/.dravik-ready-4"
+  touch "$WINEPREFIX/.dravik-ready-5"
 fi
 # DRAVIK_WINE_DPI: the prefix's screen DPI (its own prefix, as a DPI test's CTest entry sets).
 if [ -n "${DRAVIK_WINE_DPI:-}" ] && [ ! -f "$WINEPREFIX/.dravik-dpi-$DRAVIK_WINE_DPI" ]; then
