@@ -71,6 +71,13 @@ int text_room(HWND control, const RECT& box)
     return width - 4;
 }
 
+// A callback of the system's (CALLBACK: stdcall on 32-bit x86, which a lambda cannot be).
+BOOL CALLBACK collect_child(HWND child, LPARAM list)
+{
+    reinterpret_cast<std::vector<HWND>*>(list)->push_back(child);
+    return TRUE;
+}
+
 TEST(Dpi, EveryControlInsideTheDialogAndNoTextCutOff)
 {
     const char* wanted = std::getenv("DRAVIK_WINE_DPI");
@@ -92,13 +99,7 @@ TEST(Dpi, EveryControlInsideTheDialogAndNoTextCutOff)
     EXPECT_GT(client.right, 440 * dpi / 96) << "the dialog did not grow with the DPI";
 
     std::vector<HWND> children;
-    EnumChildWindows(
-        dialog,
-        [](HWND child, LPARAM list) -> BOOL {
-            reinterpret_cast<std::vector<HWND>*>(list)->push_back(child);
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&children));
+    EnumChildWindows(dialog, collect_child, reinterpret_cast<LPARAM>(&children));
     ASSERT_GT(children.size(), 30u);
     for (HWND child : children) {
         RECT box;
