@@ -69,8 +69,7 @@ rm -rf "$run_dir"
 job=$run_dir/job
 mkdir -p "$job/tree/build"
 cp -r tools cmake "$job/tree/"
-mkdir -p "$job/tree/tests/reliability"
-cp tests/reliability/*.sh "$job/tree/tests/reliability/"
+find tests -name '*.sh' -print0 | cpio --quiet -p0dm "$job/tree" # the test scripts CTest runs
 (cd build && find win32 \( -name '*.exe' -o -name '*.dll' -o -name 'CTestTestfile.cmake' \
   -o -path 'win32/vectors/*' -o -name 'CMakeCache.txt' \) -print0 | cpio --quiet -p0dm "$job/tree/build")
 exclude=four_gib
