@@ -107,7 +107,8 @@ touch /tmp/release
 wait \$demo
 bash tools/wine-run.sh wineboot --end-session >/dev/null 2>&1 || true
 EOF
-make_job_disk "$job" "$run_dir/job.img" 1G || exit 1
+# Room for what the tests write there too: the DPI tests make Wine prefixes of their own.
+make_job_disk "$job" "$run_dir/job.img" 6G || exit 1
 
 say "booting the guest (results in $run_dir)"
 started=$(date +%s)
