@@ -1,13 +1,15 @@
 #!/usr/bin/env bash
-# Installs what the builds and tests need from Debian's packages, only what is missing.
-# Idempotent; run as root on Debian 12. Called by tools/test.sh and tools/run.sh.
+# Installs what the builds and tests need from Debian's packages, only what is missing, and
+# makes the cached root of the Wine that runs the Windows builds (tools/wine-root.sh) when it is
+# missing. Idempotent; run as root on Debian 12. Called by tools/test.sh, run.sh, bench.sh and
+# release.sh.
 set -euo pipefail
 
 packages=(
   cmake g++ g++-multilib make
   g++-mingw-w64-i686 g++-mingw-w64-x86-64
   googletest
-  wine wine64 fonts-wine fonts-noto-cjk xvfb xauth x11-utils x11-apps imagemagick
+  mmdebstrap xvfb xauth x11-utils x11-apps imagemagick
   qemu-user
   libssl-dev zlib1g-dev
   openssl rhash
@@ -28,3 +30,5 @@ if [ ${#missing[@]} -gt 0 ]; then
   apt-get update -qq
   apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 fi
+
+bash "$(dirname "${BASH_SOURCE[0]}")/wine-root.sh"
