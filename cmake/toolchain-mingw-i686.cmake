@@ -1,5 +1,5 @@
-# 32-bit x86 Windows: the shipped build. Compiled and linked here; executed, with its tests, in
-# an emulated 32-bit guest (tools/test32.sh), where wine-run.sh runs 32-bit Wine.
+# 32-bit x86 Windows: the shipped build. Its programs and tests run natively under Wine's WoW64
+# mode, as 32-bit programs run on 64-bit Windows (tools/wine-run.sh).
 # The posix thread model: GoogleTest needs std::mutex, which the win32 model of GCC 12 lacks.
 # Our own code uses the Win32 thread API directly.
 set(CMAKE_SYSTEM_NAME Windows)

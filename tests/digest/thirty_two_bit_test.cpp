@@ -1,5 +1,5 @@
 // What only a 32-bit x86 build has, checked where such a build runs (host32 under qemu-i386, the
-// shipped win32 build in the emulated guest): pointers of four bytes, and the variants written
+// shipped win32 build under WoW64 Wine): pointers of four bytes, and the variants written
 // for 32-bit x86 (Keccak and SHA-384/512 in SSE2 registers, Whirlpool in MMX registers) chosen
 // on a processor with SSE2, run by the objects, and giving what the portable code gives; after
 // Whirlpool's MMX code, the x87 unit that 32-bit code computes doubles with still works. The
