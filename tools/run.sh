@@ -7,27 +7,22 @@
 # dravik_demo.exe types "abc", picks MD5, SHA1, SHA256 and SHA3_256, presses Start), prints the
 # digests the window shows, saves a screenshot of the screen (PNG) and prints its path.
 #
-# The shipped 32-bit build (win32) runs where Wine can execute 32-bit Windows code; elsewhere
-# the 64-bit build (win64) is used. Overrides: DRAVIK_RUN_PRESET (win32 or win64),
-# DRAVIK_BUILD_DIR (default build/<preset>), DRAVIK_RUN_DISPLAY (default :88), and
-# DRAVIK_SCREENSHOT (a PNG path: the shot is saved there, cut to the window, as the README's
-# docs/dravik.png is made: DRAVIK_SCREENSHOT=docs/dravik.png bash tools/run.sh).
+# It runs the shipped 32-bit build (win32), natively under Wine's WoW64 mode (tools/wine-run.sh).
+# Overrides: DRAVIK_RUN_PRESET (win32 or win64), DRAVIK_BUILD_DIR (default build/<preset>),
+# DRAVIK_RUN_EXE (drive this Dravik.exe instead of the one built, as release.sh checks what it
+# zips), DRAVIK_RUN_DISPLAY (default :88), and DRAVIK_SCREENSHOT (a PNG path: the shot is saved
+# there, cut to the window, as the README's docs/dravik.png is made:
+# DRAVIK_SCREENSHOT=docs/dravik.png bash tools/run.sh).
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$root"
 bash tools/setup.sh
 
-if [ -z "${DRAVIK_RUN_PRESET:-}" ] && [ -x /usr/lib/wine/wine ]; then
-  preset=win32
-else
-  preset=${DRAVIK_RUN_PRESET:-win64}
-fi
-if [ "$preset" = win32 ]; then export DRAVIK_WINE=${DRAVIK_WINE:-/usr/lib/wine/wine}; fi
-
+preset=${DRAVIK_RUN_PRESET:-win32}
 build=${DRAVIK_BUILD_DIR:-$root/build/$preset}
 cmake --preset "$preset" -B "$build" >/dev/null
 cmake --build "$build" -j "$(nproc)" --target Dravik dravik_demo
-program=$build/src/ui/Dravik.exe
+program=${DRAVIK_RUN_EXE:-$build/src/ui/Dravik.exe}
 demo=$build/tests/ui/driver/dravik_demo.exe
 
 if [ -n "${DISPLAY:-}" ]; then
@@ -51,9 +46,10 @@ trap 'touch "$work/release"; sleep 1; rm -rf "$work"' EXIT
 
 echo "run: no DISPLAY; driving one run of Dravik.exe ($preset) on virtual display $display"
 # Inside a Wine desktop window, where Wine draws the dialog's caption and frame itself (the
-# virtual display has no window manager to do it).
-DRAVIK_XVFB_DISPLAY=$display tools/wine-run.sh explorer /desktop=Dravik,1280x1024 \
-  "$demo" "$program" "$work/release" >"$work/demo.log" 2>&1 &
+# virtual display has no window manager to do it): a prefix of its own, set up for that.
+DRAVIK_XVFB_DISPLAY=$display DRAVIK_WINEPREFIX=$root/build/wineprefix-run \
+  DRAVIK_WINE_DESKTOP=1280x1024 tools/wine-run.sh "$demo" "$program" "$work/release" \
+  >"$work/demo.log" 2>&1 &
 demo_pid=$!
 for _ in $(seq 1200); do
   grep -q '^demo: ready' "$work/demo.log" && break
