@@ -3,28 +3,40 @@
 #
 #   tools/bench.sh [seconds per measurement] [algorithm names...]
 #       every algorithm's update throughput on 2 MiB buffers in an optimised host build beside
-#       OpenSSL/zlib measured in the same run, then the win64 build under Wine, then runs through
-#       the digest job in process (win64 job_bench over DRAVIK_JOB_BENCH_MIB MiB, default 1024;
-#       0 skips it).
+#       OpenSSL/zlib measured in the same run, then the win64 and win32 builds under Wine, then
+#       runs through the digest job in process (win64 job_bench over DRAVIK_JOB_BENCH_MIB MiB,
+#       default 1024; 0 skips it).
 #   tools/bench.sh --runs [MiB]
-#       whole runs as the user meets them: the win64 Dravik.exe started under Wine and worked
-#       through its window over a file in the page cache (1024 MiB by default), Start to the
-#       completion text, best of 3, each row set beside its peer on the same file in the same
-#       invocation (openssl dgst, rhash), with every ratio and the load average.
+#       whole runs as the user meets them: the shipped win32 Dravik.exe (natively, WoW64) and
+#       the win64 one started under Wine and worked through their windows over a file in the
+#       page cache (1024 MiB by default), Start to the completion text, best of 3, each row set
+#       beside its peer on the same file in the same invocation (openssl dgst, rhash), with
+#       every ratio and the load average.
 #   tools/bench.sh --four [MiB]
 #       only the four-row set of --runs against its rows alone and rhash.
 #   tools/bench.sh --profile ROWS [MiB]
 #       where one whole run's time goes: CPU and idle time of the window's thread, the job's
 #       thread and every worker, and wineserver's CPU, sampled from /proc while the run lasts.
 #       ROWS as in --runs ("SHA256+SHA512").
-# DRAVIK_BENCH_EXE names another Dravik.exe for --runs and --profile (an older build, to set
-# before beside after); DRAVIK_BENCH_REPEATS the runs of each row set in --runs (default 3).
+# DRAVIK_BENCH_EXE names the exes to time instead ("before=old/Dravik.exe after=build/win32/src/
+# ui/Dravik.exe"; --profile takes the first); DRAVIK_BENCH_REPEATS the runs of each row set in
+# --runs (default 3).
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$root"
 bash tools/setup.sh
 
-program=${DRAVIK_BENCH_EXE:-build/win64/src/ui/Dravik.exe}
+# The exes that --runs and --four time side by side: the shipped win32 build and win64, or
+# those that DRAVIK_BENCH_EXE names (LABEL=PATH, separated by spaces); --profile takes the first.
+declare -A exes=()
+labels=()
+for spec in ${DRAVIK_BENCH_EXE:-win32=build/win32/src/ui/Dravik.exe win64=build/win64/src/ui/Dravik.exe}; do
+  [[ $spec == *=* ]] || spec="given=$spec"
+  labels+=("${spec%%=*}")
+  exes[${spec%%=*}]=${spec#*=}
+done
+program=${exes[${labels[0]}]}
+label_index() { local i; for i in "${!labels[@]}"; do [ "${labels[$i]}" = "$1" ] && echo $((i + 1)); done; }
 repeats=${DRAVIK_BENCH_REPEATS:-3}
 
 # The rows of --runs: the single rows with a peer, then the four-row set against rhash.
@@ -83,11 +95,16 @@ build_win64() {
   cmake --build --preset win64 -j "$(nproc)" --target Dravik whole_run_bench >/dev/null
 }
 
+build_win32() {
+  cmake --preset win32 >/dev/null
+  cmake --build --preset win32 -j "$(nproc)" --target Dravik >/dev/null
+}
+
 # One row set through the window: "best S runs S,S,S digests D,..." (Wine's \r dropped); a
 # failure is told on standard error and leaves "best -".
-whole_run() { # ROWS FILE [REPEATS [PAUSE_MS]]
+whole_run() { # ROWS FILE [REPEATS [PAUSE_MS [EXE]]]
   local out
-  out=$(tools/wine-run.sh build/win64/bench/whole_run_bench.exe "$program" \
+  out=$(tools/wine-run.sh build/win64/bench/whole_run_bench.exe "${5:-$program}" \
     "$2" "$1" "${3:-$repeats}" "${4:-300}" | tr -d '\r')
   if [ "${out%% *}" != best ]; then
     echo "$1: $out" >&2
@@ -97,12 +114,14 @@ whole_run() { # ROWS FILE [REPEATS [PAUSE_MS]]
 }
 
 runs_mode() { # MiB ONLY_FOUR
-  local mib=${1:-1024} only_four=${2:-0} file ours peer_s digest peer_digest check best
+  local mib=${1:-1024} only_four=${2:-0} file peer_s digest peer_digest check best exe label
   build_win64
+  build_win32
   file=$(bench_file "$mib")
   echo "== $(date -u +%F) $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ //'), $(nproc) cores"
-  echo "== whole runs: $program under Wine through its window, ${mib} MiB in the page cache,"
-  echo "   Start to the completion text, best of $repeats; peers on the same file, best of 3"
+  echo "== whole runs under Wine through the window, ${mib} MiB in the page cache, Start to the"
+  echo "   completion text, best of $repeats; peers (64-bit) on the same file, best of 3:"
+  for label in "${labels[@]}"; do echo "   $label: ${exes[$label]}"; done
   local before after
   # The last minute's load includes whatever ran just before (a build, an earlier benchmark):
   # give it up to two minutes to settle below 1.
@@ -112,44 +131,59 @@ runs_mode() { # MiB ONLY_FOUR
   done
   before=$(cat /proc/loadavg)
   echo "load average before: $before"
-  printf '%-36s %9s  %-44s %9s %12s  %s\n' rows "Dravik s" peer "peer s" "peer/Dravik" digest
-  [ "$only_four" = 1 ] || for rows in "${run_rows[@]}"; do
-    ours=$(whole_run "$rows" "$file")
-    read -r _ best _ _ _ digest <<<"$ours"
-    local peer
-    peer=$(peer_command "$rows")
+  local header="rows" ratios=""
+  for label in "${labels[@]}"; do header+=$(printf ' %9s' "$label s"); ratios+=$(printf ' %12s' "peer/$label"); done
+  printf '%-28s%s  %-40s %7s%s  %s\n' "${header%% *}" "${header#rows}" peer "peer s" "$ratios" digest
+  [ "$only_four" = 1 ] || for rows in "${run_rows[@]}" RIPEMD128 RIPEMD256 RIPEMD320 BLAKE224 BLAKE256 \
+    BLAKE384 BLAKE512; do
+    local times="" digests=() peer="" line_ratios=""
+    for label in "${labels[@]}"; do
+      read -r _ best _ _ _ digest <<<"$(whole_run "$rows" "$file" "" "" "${exes[$label]}")"
+      times+=$(printf ' %9s' "$best")
+      digests+=("${digest,,}")
+    done
+    if ! peer=$(peer_command "$rows"); then
+      printf '%-28s%s  %-40s\n' "$rows" "$times" "(no peer)"
+      continue
+    fi
     peer_s=$(best_of_three $peer "$file")
     peer_digest=$($peer "$file" | cut -d' ' -f1)
-    check=$([ "${digest,,}" = "$peer_digest" ] && echo "digest same" || echo "DIGEST DIFFERS: $peer_digest")
-    printf '%-36s %9s  %-44s %9.3f %12s  %s\n' "$rows" "$best" "${peer/ -r/}" \
-      "$peer_s" "$(ratio "$peer_s" "$best")" "$check"
-  done
-  [ "$only_four" = 1 ] || for rows in RIPEMD128 RIPEMD256 RIPEMD320 BLAKE224 BLAKE256 BLAKE384 BLAKE512; do
-    read -r _ best _ <<<"$(whole_run "$rows" "$file")"
-    printf '%-36s %9s  %-44s\n' "$rows" "$best" "(no peer)"
+    check="digest same"
+    for digest in "${digests[@]}"; do
+      [ "$digest" = "$peer_digest" ] || check="DIGEST DIFFERS: $peer_digest"
+    done
+    for label in "${labels[@]}"; do
+      read -r t <<<"$(awk -v l="$times" -v i="$(label_index "$label")" 'BEGIN { split(l, a, " "); print a[i] }')"
+      line_ratios+=$(printf ' %12s' "$(ratio "$peer_s" "$t")")
+    done
+    printf '%-28s%s  %-40s %7.3f%s  %s\n' "$rows" "$times" "${peer/ -r/}" "$peer_s" "$line_ratios" "$check"
   done
   # The four rows against their rows alone, interleaved (each row alone, then the four, three
-  # rounds), so that a change in the machine's speed meets both alike; best of each.
-  local four_best="-" round r t
-  declare -A four_alone=()
+  # rounds, for every exe in turn), so that a change in the machine's speed meets both alike;
+  # best of each.
+  local round r t
+  declare -A four_best=() four_alone=()
   for round in $(seq "$repeats"); do
-    for r in ${four_rows//+/ } "$four_rows"; do
-      read -r _ t _ <<<"$(whole_run "$r" "$file" 1)"
-      [ "$r" = "$four_rows" ] && four_best=$(min "$four_best" "$t") ||
-        four_alone[$r]=$(min "${four_alone[$r]:--}" "$t")
+    for label in "${labels[@]}"; do
+      for r in ${four_rows//+/ } "$four_rows"; do
+        read -r _ t _ <<<"$(whole_run "$r" "$file" 1 "" "${exes[$label]}")"
+        four_alone[$label.$r]=$(min "${four_alone[$label.$r]:--}" "$t")
+      done
     done
   done
   peer_s=$(best_of_three rhash "${four_rhash[@]}" "$file")
-  local ideal
-  ideal=$(awk -v a="${four_alone[SHA256]}" -v b="${four_alone[SHA512]}" -v c="${four_alone[BLAKE2b_512]}" \
-    -v d="${four_alone[SHA3_256]}" 'BEGIN { m = a; if (b > m) m = b; if (c > m) m = c; if (d > m) m = d;
-      s = (a + b + c + d) / 2; print (s > m ? s : m) }')
-  printf '%-36s %9s  %-44s %9.3f %12s\n' "$four_rows" "$four_best" "rhash ${four_rhash[*]}" "$peer_s" \
-    "$(ratio "$peer_s" "$four_best")"
-  printf 'four rows: alone (interleaved with the four, best of %s) %s %s %s %s s;\n' "$repeats" \
-    "${four_alone[SHA256]}" "${four_alone[SHA512]}" "${four_alone[BLAKE2b_512]}" "${four_alone[SHA3_256]}"
-  printf '           ideal %.3f s = max(slowest alone, sum alone / 2); run / ideal %s; rhash / run %s\n' \
-    "$ideal" "$(ratio "$four_best" "$ideal")" "$(ratio "$peer_s" "$four_best")"
+  echo "four rows $four_rows beside rhash ${four_rhash[*]} (one thread): $peer_s s"
+  for label in "${labels[@]}"; do
+    local a b c d ideal four=${four_alone[$label.$four_rows]}
+    a=${four_alone[$label.SHA256]} b=${four_alone[$label.SHA512]}
+    c=${four_alone[$label.BLAKE2b_512]} d=${four_alone[$label.SHA3_256]}
+    ideal=$(awk -v a="$a" -v b="$b" -v c="$c" -v d="$d" 'BEGIN { m = a; if (b > m) m = b;
+      if (c > m) m = c; if (d > m) m = d; s = (a + b + c + d) / 2; print (s > m ? s : m) }')
+    printf '  %s: four %s s; alone %s %s %s %s s; ideal %.3f s = max(slowest alone, sum alone / 2);\n' \
+      "$label" "$four" "$a" "$b" "$c" "$d" "$ideal"
+    printf '  %s: run / ideal %s; rhash / run %s\n' "$label" "$(ratio "$four" "$ideal")" \
+      "$(ratio "$peer_s" "$four")"
+  done
   after=$(cat /proc/loadavg)
   echo "load average after: $after"
   # The benchmark itself keeps up to two threads busy, which the load after includes: the
@@ -259,6 +293,8 @@ cmake --preset host -B build/bench-host -DDRAVIK_SANITIZE=OFF -DCMAKE_BUILD_TYPE
 cmake --build build/bench-host -j "$(nproc)" --target digest_bench >/dev/null
 cmake --preset win64 >/dev/null
 cmake --build --preset win64 -j "$(nproc)" --target digest_bench job_bench >/dev/null
+cmake --preset win32 >/dev/null
+cmake --build --preset win32 -j "$(nproc)" --target digest_bench >/dev/null
 job_mib=${DRAVIK_JOB_BENCH_MIB:-1024}
 
 echo "== $(date -u +%F) $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ //'), $(nproc) cores"
@@ -267,6 +303,9 @@ build/bench-host/bench/digest_bench "$seconds" "$@"
 echo
 echo "== win64 (x86_64-w64-mingw32 -O3, under Wine); peers are not linked into the Windows build"
 tools/wine-run.sh build/win64/bench/digest_bench.exe "$seconds" "$@"
+echo
+echo "== win32, the shipped build (i686-w64-mingw32 -O3, natively under WoW64 Wine)"
+tools/wine-run.sh build/win32/bench/digest_bench.exe "$seconds" "$@"
 if [ "$job_mib" != 0 ]; then
   echo
   echo "== whole run (win64 HashJob from the main dialog, under Wine): one row, then four rows"
