@@ -43,4 +43,7 @@ void sha512_blocks_avx(uint64_t* state, uint8_t* buffer, const uint8_t* data, ui
 #else
 // cpu_sse2, for 32-bit builds: every 64-bit word in an SSE register.
 void sha512_block_sse2(uint64_t* state, const uint8_t* block);
+// cpu_avx2, for 32-bit builds: the working words as pairs in four XMM registers, the schedule
+// of two blocks at once in YMM registers.
+void sha512_blocks_avx2_x86(uint64_t* state, uint8_t* buffer, const uint8_t* data, uint32_t blocks);
 #endif
