@@ -1,5 +1,6 @@
 // Throughput of every catalogue algorithm through HashAlgorithm::update on 2 MiB buffers, the
-// size of one read chunk, with the best library peer beside it where this build has one.
+// size of one read chunk, beside the same algorithm made with the portable code only (so a
+// variant that loses to it shows) and the best library peer where this build has one.
 //
 // Usage: digest_bench [seconds per measurement, default 0.3] [algorithm name ...]
 // Each figure is the median of five measurements of wall time on a warm buffer.
@@ -13,6 +14,7 @@
 #include <vector>
 
 #include "digest/catalogue.h"
+#include "digest/cpu_features.h"
 
 #ifdef DRAVIK_BENCH_PEERS
 #include <openssl/evp.h>
@@ -103,8 +105,9 @@ int main(int argc, char** argv)
     OSSL_PROVIDER_load(nullptr, "default");
 #endif
 
-    std::printf("%-12s %10s %10s %7s  %s\n", "algorithm", "ours MB/s", "peer MB/s", "ratio",
-                "peer");
+    std::printf("features: %s\n", cpu_feature_names(cpu_features()));
+    std::printf("%-12s %10s %10s %10s %7s  %s\n", "algorithm", "ours MB/s", "portable", "peer MB/s",
+                "ratio", "peer");
     for (AlgorithmId id = 1; id < algorithm_end; ++id) {
         const std::string name = name_of(id);
         if (!only.empty() && std::find(only.begin(), only.end(), name) == only.end())
@@ -115,16 +118,23 @@ int main(int argc, char** argv)
             continue;
         }
         const double ours = median_mb_per_s(seconds, [&] { a->update(data.data(), chunk); });
+        const uint32_t features = cpu_features();
+        limit_cpu_features(0);
+        std::unique_ptr<HashAlgorithm> portable(create_algorithm(id));
+        limit_cpu_features(features);
+        const double portable_rate =
+            median_mb_per_s(seconds, [&] { portable->update(data.data(), chunk); });
         double peer_rate = 0;
         std::string peer = "none here (own portable path)";
 #ifdef DRAVIK_BENCH_PEERS
         peer_rate = peer_mb_per_s(id, data, seconds, peer);
 #endif
         if (peer_rate > 0)
-            std::printf("%-12s %10.1f %10.1f %7.2f  %s\n", name.c_str(), ours, peer_rate,
-                        ours / peer_rate, peer.c_str());
+            std::printf("%-12s %10.1f %10.1f %10.1f %7.2f  %s\n", name.c_str(), ours, portable_rate,
+                        peer_rate, ours / peer_rate, peer.c_str());
         else
-            std::printf("%-12s %10.1f %10s %7s  %s\n", name.c_str(), ours, "-", "-", peer.c_str());
+            std::printf("%-12s %10.1f %10.1f %10s %7s  %s\n", name.c_str(), ours, portable_rate,
+                        "-", "-", peer.c_str());
         std::fflush(stdout);
     }
     return 0;

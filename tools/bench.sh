@@ -20,7 +20,11 @@
 #       ROWS as in --runs ("SHA256+SHA512").
 # DRAVIK_BENCH_EXE names the exes to time instead ("before=old/Dravik.exe after=build/win32/src/
 # ui/Dravik.exe"; --profile takes the first); DRAVIK_BENCH_REPEATS the runs of each row set in
-# --runs (default 3).
+# --runs (default 3). build/win32/bench/dravik_capped.exe is Dravik.exe whose digests use only
+# the processor features in DRAVIK_CPU_FEATURES (a hex mask of cpu_features.h), to time the real
+# program as on a processor with fewer features:
+#   DRAVIK_CPU_FEATURES=0x1F DRAVIK_BENCH_EXE="win32=build/win32/src/ui/Dravik.exe \
+#     capped=build/win32/bench/dravik_capped.exe" tools/bench.sh --runs
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$root"
@@ -97,7 +101,7 @@ build_win64() {
 
 build_win32() {
   cmake --preset win32 >/dev/null
-  cmake --build --preset win32 -j "$(nproc)" --target Dravik >/dev/null
+  cmake --build --preset win32 -j "$(nproc)" --target Dravik dravik_capped >/dev/null
 }
 
 # One row set through the window: "best S runs S,S,S digests D,..." (Wine's \r dropped); a
