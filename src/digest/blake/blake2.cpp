@@ -7,6 +7,7 @@
 #include "digest/blake/blake_tables.h"
 #include "digest/bytes.h"
 #include "digest/cpu_features.h"
+#include "digest/fastest_variant.h"
 
 // The message words and the digest are little-endian in BLAKE2; every target of this program
 // is a little-endian x86, so blocks and chaining values are copied without conversion.
@@ -128,32 +129,43 @@ namespace {
 using Compress2s = void (*)(uint32_t*, const uint8_t*, uint32_t, uint32_t, bool);
 using Compress2b = void (*)(uint64_t*, const uint8_t*, uint64_t, uint64_t, bool);
 
-// On x86-64 the unrolled rounds in sixteen general registers outrun the vector variants, whose
-// gathers of each round's message words cost about as much as the rounds themselves (BLAKE2b
-// 0.95-1.0 GB/s against 0.56-0.65 GB/s with AVX2, BLAKE2s 0.48-0.54 against 0.34 with SSSE3,
-// on an AMD EPYC); 32-bit x86, with seven registers and 32-bit halves, keeps the vectors.
+// The fastest of the compressions the processor can run, timed once: on x86-64 the unrolled
+// rounds in sixteen general registers have outrun the vector variants, whose gathers of each
+// round's message words cost about as much as the rounds themselves (BLAKE2b 0.95-1.0 GB/s
+// against 0.56-0.65 GB/s with AVX2 on an AMD EPYC), while 32-bit x86, with seven registers and
+// 32-bit halves, has mostly gained from the vectors; which wins depends on the processor.
+template <class Word, class Compress> void trial_blocks(Compress compress)
+{
+    static const uint8_t block[16 * sizeof(Word)] = {1};
+    Word h[8] = {};
+    for (Word t = 0; t < 32; ++t)
+        compress(h, block, t, 0, false);
+}
+
 Compress2s pick_blake2s(uint32_t features)
 {
-#if defined(__x86_64__)
-    (void)features;
-#else
-    if (features & cpu_ssse3)
-        return blake2s_compress_ssse3;
-#endif
-    return blake2s_compress_portable;
+    static FastestVariantCache<Compress2s> cache;
+    return cache.get(features, [features] {
+        Compress2s candidates[2] = {blake2s_compress_portable};
+        size_t n = 1;
+        if (features & cpu_ssse3)
+            candidates[n++] = blake2s_compress_ssse3;
+        return fastest_variant(candidates, n, trial_blocks<uint32_t, Compress2s>);
+    });
 }
 
 Compress2b pick_blake2b(uint32_t features)
 {
-#if defined(__x86_64__)
-    (void)features;
-#else
-    if (features & cpu_avx2)
-        return blake2b_compress_avx2;
-    if (features & cpu_ssse3)
-        return blake2b_compress_ssse3;
-#endif
-    return blake2b_compress_portable;
+    static FastestVariantCache<Compress2b> cache;
+    return cache.get(features, [features] {
+        Compress2b candidates[3] = {blake2b_compress_portable};
+        size_t n = 1;
+        if (features & cpu_ssse3)
+            candidates[n++] = blake2b_compress_ssse3;
+        if (features & cpu_avx2)
+            candidates[n++] = blake2b_compress_avx2;
+        return fastest_variant(candidates, n, trial_blocks<uint64_t, Compress2b>);
+    });
 }
 
 } // namespace
