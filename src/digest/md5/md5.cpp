@@ -7,17 +7,26 @@ namespace {
 // RFC 1321 section 3.3: A, B, C, D.
 const uint32_t md5_initial[4] = {0x67452301, 0xEFCDAB89, 0x98BADCFE, 0x10325476};
 
+// Each step waits for the b of the step before; the auxiliary functions are written so that
+// as little as possible of them waits with it. G(x, y, z) = (x & z) | (y & ~z) is a sum of two
+// terms with no bit in common, so the term without x is added before x is known.
 inline uint32_t f(uint32_t x, uint32_t y, uint32_t z) { return z ^ (x & (y ^ z)); }
-inline uint32_t g(uint32_t x, uint32_t y, uint32_t z) { return y ^ (z & (x ^ y)); }
+inline uint32_t g_early(uint32_t, uint32_t y, uint32_t z) { return y & ~z; }
+inline uint32_t g_late(uint32_t x, uint32_t, uint32_t z) { return x & z; }
 inline uint32_t h(uint32_t x, uint32_t y, uint32_t z) { return x ^ y ^ z; }
 inline uint32_t i(uint32_t x, uint32_t y, uint32_t z) { return y ^ (x | ~z); }
+inline uint32_t none(uint32_t, uint32_t, uint32_t) { return 0; }
 
 } // namespace
 
-// One step of RFC 1321 section 3.4: a = b + ((a + F(b,c,d) + X[k] + T[i]) <<< s).
-#define MD5_STEP(fn, a, b, c, d, k, s, t)                                                          \
-    a += fn(b, c, d) + load_le32(block + 4 * (k)) + (t);                                           \
+// One step of RFC 1321 section 3.4: a = b + ((a + F(b,c,d) + X[k] + T[i]) <<< s), the word and
+// the constant added first.
+#define MD5_STEP2(early, fn, a, b, c, d, k, s, t)                                                  \
+    a += load_le32(block + 4 * (k)) + (t) + early(b, c, d);                                        \
+    a += fn(b, c, d);                                                                              \
     a = rotl32(a, s) + b
+#define MD5_STEP(fn, a, b, c, d, k, s, t) MD5_STEP2(none, fn, a, b, c, d, k, s, t)
+#define MD5_STEP_G(a, b, c, d, k, s, t) MD5_STEP2(g_early, g_late, a, b, c, d, k, s, t)
 
 Md5::Md5() : BlockHash(state_words_, sizeof state_words_, block_, sizeof block_)
 {
@@ -45,14 +54,14 @@ void Md5::transform()
     MD5_STEP(f, a, b, c, d, 12,  7, 0x6B901122); MD5_STEP(f, d, a, b, c, 13, 12, 0xFD987193);
     MD5_STEP(f, c, d, a, b, 14, 17, 0xA679438E); MD5_STEP(f, b, c, d, a, 15, 22, 0x49B40821);
 
-    MD5_STEP(g, a, b, c, d,  1,  5, 0xF61E2562); MD5_STEP(g, d, a, b, c,  6,  9, 0xC040B340);
-    MD5_STEP(g, c, d, a, b, 11, 14, 0x265E5A51); MD5_STEP(g, b, c, d, a,  0, 20, 0xE9B6C7AA);
-    MD5_STEP(g, a, b, c, d,  5,  5, 0xD62F105D); MD5_STEP(g, d, a, b, c, 10,  9, 0x02441453);
-    MD5_STEP(g, c, d, a, b, 15, 14, 0xD8A1E681); MD5_STEP(g, b, c, d, a,  4, 20, 0xE7D3FBC8);
-    MD5_STEP(g, a, b, c, d,  9,  5, 0x21E1CDE6); MD5_STEP(g, d, a, b, c, 14,  9, 0xC33707D6);
-    MD5_STEP(g, c, d, a, b,  3, 14, 0xF4D50D87); MD5_STEP(g, b, c, d, a,  8, 20, 0x455A14ED);
-    MD5_STEP(g, a, b, c, d, 13,  5, 0xA9E3E905); MD5_STEP(g, d, a, b, c,  2,  9, 0xFCEFA3F8);
-    MD5_STEP(g, c, d, a, b,  7, 14, 0x676F02D9); MD5_STEP(g, b, c, d, a, 12, 20, 0x8D2A4C8A);
+    MD5_STEP_G(a, b, c, d,  1,  5, 0xF61E2562); MD5_STEP_G(d, a, b, c,  6,  9, 0xC040B340);
+    MD5_STEP_G(c, d, a, b, 11, 14, 0x265E5A51); MD5_STEP_G(b, c, d, a,  0, 20, 0xE9B6C7AA);
+    MD5_STEP_G(a, b, c, d,  5,  5, 0xD62F105D); MD5_STEP_G(d, a, b, c, 10,  9, 0x02441453);
+    MD5_STEP_G(c, d, a, b, 15, 14, 0xD8A1E681); MD5_STEP_G(b, c, d, a,  4, 20, 0xE7D3FBC8);
+    MD5_STEP_G(a, b, c, d,  9,  5, 0x21E1CDE6); MD5_STEP_G(d, a, b, c, 14,  9, 0xC33707D6);
+    MD5_STEP_G(c, d, a, b,  3, 14, 0xF4D50D87); MD5_STEP_G(b, c, d, a,  8, 20, 0x455A14ED);
+    MD5_STEP_G(a, b, c, d, 13,  5, 0xA9E3E905); MD5_STEP_G(d, a, b, c,  2,  9, 0xFCEFA3F8);
+    MD5_STEP_G(c, d, a, b,  7, 14, 0x676F02D9); MD5_STEP_G(b, c, d, a, 12, 20, 0x8D2A4C8A);
 
     MD5_STEP(h, a, b, c, d,  5,  4, 0xFFFA3942); MD5_STEP(h, d, a, b, c,  8, 11, 0x8771F681);
     MD5_STEP(h, c, d, a, b, 11, 16, 0x6D9D6122); MD5_STEP(h, b, c, d, a, 14, 23, 0xFDE5380C);
