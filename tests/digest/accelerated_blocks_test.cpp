@@ -188,6 +188,7 @@ TEST(AcceleratedBlocks, KeccakPermutations)
         {"Keccak bmi", cpu_bmi1, keccak_f1600_bmi},
 #elif defined(__i386__)
         {"Keccak sse2", cpu_sse2, keccak_f1600_sse2},
+        {"Keccak avx2", cpu_avx2, keccak_f1600_avx2},
 #endif
     };
     for (const KeccakVariant& v : variants) {

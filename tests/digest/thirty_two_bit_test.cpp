@@ -1,10 +1,10 @@
 // What only a 32-bit x86 build has, checked where such a build runs (host32 under qemu-i386, the
 // shipped win32 build under WoW64 Wine): pointers of four bytes, and the variants written
-// for 32-bit x86 (Keccak and SHA-384/512 in SSE2 registers, SHA-384/512 in AVX2's where it is
-// there, Whirlpool in MMX registers) chosen on a processor with SSE2, run by the objects, and
-// giving what the portable code gives; after Whirlpool's MMX code, the x87 unit that 32-bit code
-// computes doubles with still works. The 32-bit builds run it as a CTest entry of its own, which
-// passes only when this one test ran and passed; elsewhere it is skipped.
+// for 32-bit x86 (Keccak and SHA-384/512 in SSE2 registers, both in AVX2 registers where the
+// processor has AVX2, Whirlpool in MMX registers) chosen on a processor with SSE2, run by the
+// objects, and giving what the portable code gives; after Whirlpool's MMX code, the x87 unit that
+// 32-bit code computes doubles with still works. The 32-bit builds run it as a CTest entry of its
+// own, which passes only when this one test ran and passed; elsewhere it is skipped.
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -39,7 +39,9 @@ TEST(ThirtyTwoBit, FourBytePointersAndTheI686VariantsChosenAndRun)
     EXPECT_EQ(sizeof(void*), 4u);
     const uint32_t features = cpu_features();
     ASSERT_NE(features & cpu_sse2, 0u) << "no SSE2 here: the 32-bit variants cannot run";
-    EXPECT_EQ(keccak_permutation_for(features), keccak_f1600_sse2);
+    EXPECT_EQ(keccak_permutation_for(features),
+              (features & cpu_avx2) ? keccak_f1600_avx2 : keccak_f1600_sse2);
+    EXPECT_EQ(keccak_permutation_for(features & ~cpu_avx2), keccak_f1600_sse2);
     EXPECT_EQ(sha512_block_function_for(features), sha512_block_sse2);
     // With AVX2 the pairs-of-words blocks function takes every block; without it, SSE2's.
     EXPECT_EQ(sha512_blocks_function_for(features),

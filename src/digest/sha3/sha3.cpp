@@ -48,6 +48,8 @@ KeccakPermutation keccak_permutation_for(uint32_t features)
     if (features & cpu_sse2)
         return keccak_f1600_x64;
 #elif defined(__i386__)
+    if (features & cpu_avx2)
+        return keccak_f1600_avx2;
     if (features & cpu_sse2)
         return keccak_f1600_sse2;
 #endif

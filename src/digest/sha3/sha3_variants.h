@@ -31,4 +31,6 @@ void keccak_f1600_bmi(uint64_t lanes[25]);
 #if defined(__i386__)
 // One lane per XMM register (sha3_sse2.cpp); needs SSE2.
 void keccak_f1600_sse2(uint64_t lanes[25]);
+// Four lanes per YMM register, a 4x4 block and its border (sha3_avx2.cpp); needs AVX2.
+void keccak_f1600_avx2(uint64_t lanes[25]);
 #endif

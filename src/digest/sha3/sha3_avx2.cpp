@@ -1,0 +1,183 @@
+// Keccak-f[1600] with AVX2 for the 32-bit build, four lanes per YMM register. The 5x5 state is
+// kept as a 4x4 block and its border: B[y] holds lanes x = 0..3 of plane y (y = 0..3), V lanes
+// (4, 0..3), H lanes (0..3, 4), and the corner (4, 4) sits in the low half of an XMM register:
+// seven registers of the eight, where one lane per register needs 25.
+//
+// theta's column parities are then vertical XORs of whole registers (plus a horizontal XOR of
+// V), and rho rotates a whole register by its four offsets at once (see rho below). pi,
+// B(x', y') = A(x' + 3y', x'), turns row X of the state into sheet X (the lanes with x = X):
+// one VPERMQ and one blend for each row. chi then works along whole registers, sheet K[X]
+// against K[X + 1] and K[X + 2], four planes at once; only plane 4 (P and its corner) needs
+// its lanes moved. A 4x4 transpose of sheets 0..3 gives the rows back, while sheet 4 is
+// already the new V and chi's plane 4 the new H. Built with -mavx2, and with the scheduler
+// watching register pressure before allocation (-fschedule-insns -fsched-pressure): that
+// halves what the eight registers spill to the stack.
+#include "digest/sha3/sha3_variants.h"
+
+#include <immintrin.h>
+
+namespace {
+
+using Vec = __m256i;
+using Lane = __m128i;
+
+inline Vec x4(Vec a, Vec b) { return _mm256_xor_si256(a, b); }
+inline Lane x1(Lane a, Lane b) { return _mm_xor_si128(a, b); }
+inline Lane low(Vec v) { return _mm256_castsi256_si128(v); }
+inline Lane hi(Lane v) { return _mm_unpackhi_epi64(v, v); }
+
+// rho without shifts. On Zen 2 (where this was tuned) vector shifts run on one pipe only and
+// VPSLLVQ/VPSRLVQ take two cycles of it each, so a rotation by per-lane counts rather goes
+// through the multiplier, which has a pipe of its own:
+// VPMULUDQ multiplies the low 32 bits of each lane by 2^n (n < 32) into a 64-bit product whose
+// low half is lo << n and whose high half is the bits of lo shifted out, lo >> (32 - n). The
+// same for the high word, with the halves of the product swapped, makes up the rotation:
+//   rotl(hi:lo, n) = lo * 2^n  |  swap32(hi * 2^n).
+// A lane rotated by n >= 32 has its words swapped first (VPERMILPS, per 32-bit element) and is
+// then rotated by n - 32; offset 0 multiplies by 1 and leaves the lane as it is.
+// The offsets, for rows 0..3 of the block, then V, then H:
+constexpr unsigned rho_offsets[6][4] = {{0, 1, 62, 28},   {36, 44, 6, 55}, {3, 10, 43, 25},
+                                        {41, 45, 15, 21}, {27, 20, 39, 8}, {18, 2, 61, 56}};
+
+struct RhoTables {
+    alignas(32) uint64_t multiplier[6][4]; // 2^(offset mod 32)
+    alignas(32) uint32_t words[6][8];      // VPERMILPS selectors: swap the words if offset >= 32
+};
+
+constexpr RhoTables make_rho_tables()
+{
+    RhoTables t{};
+    for (int i = 0; i < 6; ++i)
+        for (unsigned j = 0; j < 4; ++j) {
+            const unsigned n = rho_offsets[i][j], low = (j % 2) * 2;
+            t.multiplier[i][j] = uint64_t(1) << (n % 32);
+            t.words[i][2 * j] = n >= 32 ? low + 1 : low;
+            t.words[i][2 * j + 1] = n >= 32 ? low : low + 1;
+        }
+    return t;
+}
+
+alignas(32) constexpr RhoTables rho_tables = make_rho_tables();
+
+inline Vec swap32(Vec v) { return _mm256_shuffle_epi32(v, 0xB1); }
+
+inline Vec rho(Vec v, int i)
+{
+    const Vec m = _mm256_load_si256(reinterpret_cast<const Vec*>(rho_tables.multiplier[i]));
+    const Vec words = _mm256_load_si256(reinterpret_cast<const Vec*>(rho_tables.words[i]));
+    const Vec w = _mm256_castps_si256(_mm256_permutevar_ps(_mm256_castsi256_ps(v), words));
+    return _mm256_or_si256(_mm256_mul_epu32(w, m), swap32(_mm256_mul_epu32(swap32(w), m)));
+}
+
+template <int n> inline Lane rotl(Lane v)
+{
+    return _mm_or_si128(_mm_slli_epi64(v, n), _mm_srli_epi64(v, 64 - n));
+}
+
+inline Vec rotl1(Vec v)
+{
+    return _mm256_or_si256(_mm256_add_epi64(v, v), _mm256_srli_epi64(v, 63));
+}
+
+inline Vec chi(Vec b0, Vec b1, Vec b2) { return x4(b0, _mm256_andnot_si256(b1, b2)); }
+
+} // namespace
+
+void keccak_f1600_avx2(uint64_t lanes[25])
+{
+    const auto lane = [lanes](int i) {
+        return _mm_loadl_epi64(reinterpret_cast<const Lane*>(lanes + i));
+    };
+    Vec B0 = _mm256_loadu_si256(reinterpret_cast<const Vec*>(lanes + 0));
+    Vec B1 = _mm256_loadu_si256(reinterpret_cast<const Vec*>(lanes + 5));
+    Vec B2 = _mm256_loadu_si256(reinterpret_cast<const Vec*>(lanes + 10));
+    Vec B3 = _mm256_loadu_si256(reinterpret_cast<const Vec*>(lanes + 15));
+    Vec H = _mm256_loadu_si256(reinterpret_cast<const Vec*>(lanes + 20));
+    Vec V = _mm256_setr_m128i(_mm_unpacklo_epi64(lane(4), lane(9)),
+                              _mm_unpacklo_epi64(lane(14), lane(19)));
+    Lane corner = lane(24);
+
+    for (int round = 0; round < 24; ++round) {
+        // theta: C[x] = XOR of sheet x, D[x] = C[x - 1] ^ rotl(C[x + 1], 1).
+        const Vec c = x4(x4(x4(B0, B1), x4(B2, B3)), H);
+        const Lane v = x1(low(V), _mm256_extracti128_si256(V, 1));
+        const Lane c4 = x1(x1(v, hi(v)), corner);
+        const Vec rc = rotl1(c);
+        const Lane rc4 = rotl<1>(c4);
+        // (C4, C0, C1, C2): VPALIGNR takes the high lane of each 128-bit half of the second
+        // operand and the low lane of the first.
+        const Vec cm1 = _mm256_alignr_epi8(
+            c,
+            _mm256_inserti128_si256(_mm256_castsi128_si256(_mm_unpacklo_epi64(c4, c4)), low(c), 1),
+            8);
+        // rotl of (C1, C2, C3, C4)
+        const Vec rcp1 = _mm256_alignr_epi8(
+            _mm256_permute2x128_si256(rc, _mm256_castsi128_si256(rc4), 0x21), rc, 8);
+        const Vec d = x4(cm1, rcp1);
+        const Lane d4 = x1(hi(_mm256_extracti128_si256(c, 1)), low(rc));
+
+        // theta applied, and rho.
+        B0 = rho(x4(B0, d), 0);
+        B1 = rho(x4(B1, d), 1);
+        B2 = rho(x4(B2, d), 2);
+        B3 = rho(x4(B3, d), 3);
+        V = rho(x4(V, _mm256_broadcastq_epi64(d4)), 4);
+        H = rho(x4(H, d), 5);
+        corner = rotl<14>(x1(corner, d4));
+
+        // pi: sheet X takes row X's lanes x = X, X + 3, X + 1, X + 4 into its slots y = 0..3,
+        // and lane X + 2 goes to plane 4. Lane (4, X) is first blended into the slot of the
+        // row lane that goes to plane 4, from Vs, V in the order (V3, V2, V0, V1).
+        const Vec vs = _mm256_permute4x64_epi64(V, 0x4B);
+        const Vec k0 = _mm256_permute4x64_epi64(_mm256_blend_epi32(B0, vs, 0x30), 0x9C);
+        const Vec k1 = _mm256_permute4x64_epi64(_mm256_blend_epi32(B1, vs, 0xC0), 0x2D);
+        const Vec k2 = _mm256_permute4x64_epi64(B2, 0x72);
+        const Vec k3 = _mm256_permute4x64_epi64(_mm256_blend_epi32(B3, vs, 0x03), 0x87);
+        const Vec k4 = _mm256_permute4x64_epi64(
+            _mm256_blend_epi32(H, _mm256_broadcastq_epi64(corner), 0x0C), 0xC9);
+        // Plane 4: (B0[2], B1[3], V[2], B3[0]) gathered as (B3[0], V[2], B0[2], B1[3]).
+        const Vec p =
+            _mm256_permute4x64_epi64(_mm256_blend_epi32(_mm256_blend_epi32(B3, vs, 0x0C),
+                                                        _mm256_blend_epi32(B0, B1, 0xC0), 0xF0),
+                                     0x1E);
+        const Lane p4 = hi(low(H));
+
+        // chi on the sheets, four planes at once; iota into lane (0, 0).
+        const Vec e0 = x4(chi(k0, k1, k2),
+                          _mm256_zextsi128_si256(_mm_loadl_epi64(
+                              reinterpret_cast<const Lane*>(keccak_round_constants + round))));
+        const Vec e1 = chi(k1, k2, k3);
+        const Vec e2 = chi(k2, k3, k4);
+        const Vec e3 = chi(k3, k4, k0);
+        V = chi(k4, k0, k1);
+        // chi on plane 4: P against (P1, P2, P3, P4) and (P2, P3, P4, P0).
+        const Vec p1 = _mm256_alignr_epi8(
+            _mm256_permute2x128_si256(p, _mm256_castsi128_si256(p4), 0x21), p, 8);
+        const Vec p2 = _mm256_permute2x128_si256(
+            p, _mm256_castsi128_si256(_mm_unpacklo_epi64(p4, low(p))), 0x21);
+        H = chi(p, p1, p2);
+        corner = x1(p4, _mm_andnot_si128(low(p), hi(low(p))));
+
+        // Back to rows: the 4x4 transpose of sheets 0..3.
+        const Vec t0 = _mm256_unpacklo_epi64(e0, e1), t1 = _mm256_unpackhi_epi64(e0, e1);
+        const Vec t2 = _mm256_unpacklo_epi64(e2, e3), t3 = _mm256_unpackhi_epi64(e2, e3);
+        B0 = _mm256_permute2x128_si256(t0, t2, 0x20);
+        B1 = _mm256_permute2x128_si256(t1, t3, 0x20);
+        B2 = _mm256_permute2x128_si256(t0, t2, 0x31);
+        B3 = _mm256_permute2x128_si256(t1, t3, 0x31);
+    }
+    const auto store = [lanes](int i, Lane v) {
+        _mm_storel_epi64(reinterpret_cast<Lane*>(lanes + i), v);
+    };
+    _mm256_storeu_si256(reinterpret_cast<Vec*>(lanes + 0), B0);
+    _mm256_storeu_si256(reinterpret_cast<Vec*>(lanes + 5), B1);
+    _mm256_storeu_si256(reinterpret_cast<Vec*>(lanes + 10), B2);
+    _mm256_storeu_si256(reinterpret_cast<Vec*>(lanes + 15), B3);
+    _mm256_storeu_si256(reinterpret_cast<Vec*>(lanes + 20), H);
+    const Lane v01 = low(V), v23 = _mm256_extracti128_si256(V, 1);
+    store(4, v01);
+    store(9, hi(v01));
+    store(14, v23);
+    store(19, hi(v23));
+    store(24, corner);
+}
