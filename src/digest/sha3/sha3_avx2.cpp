@@ -4,9 +4,9 @@
 // seven registers of the eight, where one lane per register needs 25.
 //
 // theta's column parities are then vertical XORs of whole registers (plus a horizontal XOR of
-// V), and rho rotates a whole register by its four offsets at once (see rho below). pi,
-// B(x', y') = A(x' + 3y', x'), turns row X of the state into sheet X (the lanes with x = X):
-// one VPERMQ and one blend for each row. chi then works along whole registers, sheet K[X]
+// V). pi, B(x', y') = A(x' + 3y', x'), turns row X of the state into sheet X (the lanes with
+// x = X): one blend and one VPERMD for each row. rho follows on the sheets, each rotated by its
+// four offsets at once (see rho below). chi then works along whole registers, sheet K[X]
 // against K[X + 1] and K[X + 2], four planes at once; only plane 4 (P and its corner) needs
 // its lanes moved. A 4x4 transpose of sheets 0..3 gives the rows back, while sheet 4 is
 // already the new V and chi's plane 4 the new H. Built with -mavx2, and with the scheduler
@@ -28,44 +28,54 @@ inline Lane hi(Lane v) { return _mm_unpackhi_epi64(v, v); }
 
 // rho without shifts. On Zen 2 (where this was tuned) vector shifts run on one pipe only and
 // VPSLLVQ/VPSRLVQ take two cycles of it each, so a rotation by per-lane counts rather goes
-// through the multiplier, which has a pipe of its own:
-// VPMULUDQ multiplies the low 32 bits of each lane by 2^n (n < 32) into a 64-bit product whose
-// low half is lo << n and whose high half is the bits of lo shifted out, lo >> (32 - n). The
-// same for the high word, with the halves of the product swapped, makes up the rotation:
+// through the multiplier, which has a pipe of its own. VPMULUDQ multiplies the low 32 bits of
+// each lane by 2^n (n < 32) into a 64-bit product whose low half is lo << n and whose high
+// half is the bits shifted out of lo, lo >> (32 - n). The same for the high word, with the
+// halves of its product swapped, makes up the rotation:
 //   rotl(hi:lo, n) = lo * 2^n  |  swap32(hi * 2^n).
-// A lane rotated by n >= 32 has its words swapped first (VPERMILPS, per 32-bit element) and is
-// then rotated by n - 32; offset 0 multiplies by 1 and leaves the lane as it is.
-// The offsets, for rows 0..3 of the block, then V, then H:
-constexpr unsigned rho_offsets[6][4] = {{0, 1, 62, 28},   {36, 44, 6, 55}, {3, 10, 43, 25},
-                                        {41, 45, 15, 21}, {27, 20, 39, 8}, {18, 2, 61, 56}};
+// A lane rotated by n >= 32 has its words swapped first, by the VPERMD that moves it into its
+// sheet in pi, and is then rotated by n - 32; offset 0 multiplies by 1.
+//
+// Per sheet K[0..4] and the plane-4 vector P: the slot of the blended row each slot takes,
+// and the rho offset of the lane that lands there.
+constexpr unsigned pi_sources[6][4] = {{0, 3, 1, 2}, {1, 3, 2, 0}, {2, 0, 3, 1},
+                                       {3, 1, 0, 2}, {1, 2, 0, 3}, {2, 3, 1, 0}};
+constexpr unsigned rho_offsets[6][4] = {{0, 28, 1, 27},  {44, 20, 6, 36},  {43, 3, 25, 10},
+                                        {21, 45, 8, 15}, {14, 61, 18, 56}, {62, 55, 39, 41}};
 
-struct RhoTables {
+struct Tables {
     alignas(32) uint64_t multiplier[6][4]; // 2^(offset mod 32)
-    alignas(32) uint32_t words[6][8];      // VPERMILPS selectors: swap the words if offset >= 32
+    alignas(32) uint32_t words[6][8];      // VPERMD selectors, words swapped if offset >= 32
+    alignas(32) uint64_t iota[24][4];      // round constants, in lane (0, 0) only
 };
 
-constexpr RhoTables make_rho_tables()
+constexpr Tables make_tables()
 {
-    RhoTables t{};
+    Tables t{};
     for (int i = 0; i < 6; ++i)
         for (unsigned j = 0; j < 4; ++j) {
-            const unsigned n = rho_offsets[i][j], low = (j % 2) * 2;
+            const unsigned n = rho_offsets[i][j], word = 2 * pi_sources[i][j];
             t.multiplier[i][j] = uint64_t(1) << (n % 32);
-            t.words[i][2 * j] = n >= 32 ? low + 1 : low;
-            t.words[i][2 * j + 1] = n >= 32 ? low : low + 1;
+            t.words[i][2 * j] = n >= 32 ? word + 1 : word;
+            t.words[i][2 * j + 1] = n >= 32 ? word : word + 1;
         }
+    for (int r = 0; r < 24; ++r)
+        t.iota[r][0] = keccak_round_constants[r];
     return t;
 }
 
-alignas(32) constexpr RhoTables rho_tables = make_rho_tables();
+alignas(32) constexpr Tables tables = make_tables();
+
+inline Vec load(const void* p) { return _mm256_load_si256(static_cast<const Vec*>(p)); }
 
 inline Vec swap32(Vec v) { return _mm256_shuffle_epi32(v, 0xB1); }
 
-inline Vec rho(Vec v, int i)
+// Row v, with lane (4, y) blended in where needed, into sheet i (or P), words swapped.
+inline Vec pi(Vec v, int i) { return _mm256_permutevar8x32_epi32(v, load(tables.words[i])); }
+
+inline Vec rho(Vec w, int i)
 {
-    const Vec m = _mm256_load_si256(reinterpret_cast<const Vec*>(rho_tables.multiplier[i]));
-    const Vec words = _mm256_load_si256(reinterpret_cast<const Vec*>(rho_tables.words[i]));
-    const Vec w = _mm256_castps_si256(_mm256_permutevar_ps(_mm256_castsi256_ps(v), words));
+    const Vec m = load(tables.multiplier[i]);
     return _mm256_or_si256(_mm256_mul_epu32(w, m), swap32(_mm256_mul_epu32(swap32(w), m)));
 }
 
@@ -116,36 +126,34 @@ void keccak_f1600_avx2(uint64_t lanes[25])
         const Vec d = x4(cm1, rcp1);
         const Lane d4 = x1(hi(_mm256_extracti128_si256(c, 1)), low(rc));
 
-        // theta applied, and rho.
-        B0 = rho(x4(B0, d), 0);
-        B1 = rho(x4(B1, d), 1);
-        B2 = rho(x4(B2, d), 2);
-        B3 = rho(x4(B3, d), 3);
-        V = rho(x4(V, _mm256_broadcastq_epi64(d4)), 4);
-        H = rho(x4(H, d), 5);
-        corner = rotl<14>(x1(corner, d4));
+        // theta applied.
+        B0 = x4(B0, d);
+        B1 = x4(B1, d);
+        B2 = x4(B2, d);
+        B3 = x4(B3, d);
+        V = x4(V, _mm256_broadcastq_epi64(d4));
+        H = x4(H, d);
+        corner = x1(corner, d4);
 
-        // pi: sheet X takes row X's lanes x = X, X + 3, X + 1, X + 4 into its slots y = 0..3,
-        // and lane X + 2 goes to plane 4. Lane (4, X) is first blended into the slot of the
-        // row lane that goes to plane 4, from Vs, V in the order (V3, V2, V0, V1).
+        // pi and rho: sheet X takes row X's lanes x = X, X + 3, X + 1, X + 4 into its slots
+        // y = 0..3, and lane X + 2 goes to plane 4. Lane (4, X) is first blended into the slot
+        // of the row lane that goes to plane 4, from Vs, V in the order (V3, V2, V0, V1). Sheet
+        // 0's offsets are all below 32, so a VPERMQ with its order in the immediate will do.
         const Vec vs = _mm256_permute4x64_epi64(V, 0x4B);
-        const Vec k0 = _mm256_permute4x64_epi64(_mm256_blend_epi32(B0, vs, 0x30), 0x9C);
-        const Vec k1 = _mm256_permute4x64_epi64(_mm256_blend_epi32(B1, vs, 0xC0), 0x2D);
-        const Vec k2 = _mm256_permute4x64_epi64(B2, 0x72);
-        const Vec k3 = _mm256_permute4x64_epi64(_mm256_blend_epi32(B3, vs, 0x03), 0x87);
-        const Vec k4 = _mm256_permute4x64_epi64(
-            _mm256_blend_epi32(H, _mm256_broadcastq_epi64(corner), 0x0C), 0xC9);
-        // Plane 4: (B0[2], B1[3], V[2], B3[0]) gathered as (B3[0], V[2], B0[2], B1[3]).
-        const Vec p =
-            _mm256_permute4x64_epi64(_mm256_blend_epi32(_mm256_blend_epi32(B3, vs, 0x0C),
-                                                        _mm256_blend_epi32(B0, B1, 0xC0), 0xF0),
-                                     0x1E);
-        const Lane p4 = hi(low(H));
+        const Vec k0 = rho(_mm256_permute4x64_epi64(_mm256_blend_epi32(B0, vs, 0x30), 0x9C), 0);
+        const Vec k1 = rho(pi(_mm256_blend_epi32(B1, vs, 0xC0), 1), 1);
+        const Vec k2 = rho(pi(B2, 2), 2);
+        const Vec k3 = rho(pi(_mm256_blend_epi32(B3, vs, 0x03), 3), 3);
+        const Vec k4 = rho(pi(_mm256_blend_epi32(H, _mm256_broadcastq_epi64(corner), 0x0C), 4), 4);
+        // Plane 4: (B0[2], B1[3], V[2], B3[0]), blended as (B3[0], V[2], B0[2], B1[3]).
+        const Vec p = rho(pi(_mm256_blend_epi32(_mm256_blend_epi32(B3, vs, 0x0C),
+                                                _mm256_blend_epi32(B0, B1, 0xC0), 0xF0),
+                             5),
+                          5);
+        const Lane p4 = rotl<2>(hi(low(H)));
 
         // chi on the sheets, four planes at once; iota into lane (0, 0).
-        const Vec e0 = x4(chi(k0, k1, k2),
-                          _mm256_zextsi128_si256(_mm_loadl_epi64(
-                              reinterpret_cast<const Lane*>(keccak_round_constants + round))));
+        const Vec e0 = x4(chi(k0, k1, k2), load(tables.iota[round]));
         const Vec e1 = chi(k1, k2, k3);
         const Vec e2 = chi(k2, k3, k4);
         const Vec e3 = chi(k3, k4, k0);
