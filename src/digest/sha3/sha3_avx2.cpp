@@ -5,8 +5,8 @@
 //
 // theta's column parities are then vertical XORs of whole registers (plus a horizontal XOR of
 // V). pi, B(x', y') = A(x' + 3y', x'), turns row X of the state into sheet X (the lanes with
-// x = X): one blend and one VPERMD for each row. rho follows on the sheets, each rotated by its
-// four offsets at once (see rho below). chi then works along whole registers, sheet K[X]
+// x = X): at most one blend and one permute for each row. rho follows on the sheets, each rotated
+// by its four offsets at once (see rho below). chi then works along whole registers, sheet K[X]
 // against K[X + 1] and K[X + 2], four planes at once; only plane 4 (P and its corner) needs
 // its lanes moved. A 4x4 transpose of sheets 0..3 gives the rows back, while sheet 4 is
 // already the new V and chi's plane 4 the new H. Built with -mavx2, and with the scheduler
@@ -71,7 +71,8 @@ inline Vec load(const void* p) { return _mm256_load_si256(static_cast<const Vec*
 
 inline Vec swap32(Vec v) { return _mm256_shuffle_epi32(v, 0xB1); }
 
-// Row v, with lane (4, y) blended in where needed, into sheet i (or P), words swapped.
+// Row v, with lane (4, y) blended in where needed, into sheet i (or P), the words of each lane
+// swapped where its rho offset is 32 or more.
 inline Vec pi(Vec v, int i) { return _mm256_permutevar8x32_epi32(v, load(tables.words[i])); }
 
 inline Vec rho(Vec w, int i)
