@@ -92,15 +92,16 @@ alignas(32) const uint8_t rotr8[32] = {1, 2, 3, 4, 5, 6, 7, 0, 9, 10, 11, 12, 13
     "vpaddq %x[t2], %[" #D "], %[" #D "]\n\t"
 
 // One step of the schedule of two blocks: w[i] from w[i-8], w[i-7], w[i-4], w[i-3] and w[i-1],
-// %[w] pointing at w[i], where w[i] holds W[2i], W[2i+1] of one block in its low half and of
-// the other in its high half. The words 15 and 7 places back straddle two entries (VPALIGNR,
-// within each half). w[i] + K (K from %[k]) goes to %[q]. In two parts, which the rounds put
-// apart to spread the step's work between them: sigma1(w[i-1]) + w[i-8] + the straddled
-// w[i-4], w[i-3] to w[i]; then sigma0 of the straddled w[i-8], w[i-7] added to it there.
+// w[i] N entries after %[w], where w[i] holds W[2i], W[2i+1] of one block in its low half and
+// of the other in its high half. The words 15 and 7 places back straddle two entries (VPALIGNR,
+// within each half). w[i] + K (K N entries after %[k]) goes N entries after %[q]. In two parts,
+// which the rounds put apart to spread the step's work between them: sigma1(w[i-1]) + w[i-8] +
+// the straddled w[i-4], w[i-3] to w[i]; then sigma0 of the straddled w[i-8], w[i-7] added to it
+// there.
 // sigma1(x) = rotr(x, 19) ^ rotr(x, 61) ^ (x >> 6), sigma0(x) = rotr(x, 1) ^ rotr(x, 8) ^ (x >> 7),
 // the rotation by 8 a byte shuffle.
-#define DRAVIK_SHA512_SCHEDULE_STEP_1                                                              \
-    "vmovdqu -32(%[w]), %t[t0]\n\t"                                                                \
+#define DRAVIK_SHA512_SCHEDULE_STEP_1(N)                                                           \
+    "vmovdqu 32*" #N "-32(%[w]), %t[t0]\n\t"                                                       \
     "vpsrlq $19, %t[t0], %t[t1]\n\t"                                                               \
     "vpsllq $45, %t[t0], %t[t2]\n\t"                                                               \
     "vpxor %t[t2], %t[t1], %t[t1]\n\t"                                                             \
@@ -110,14 +111,14 @@ alignas(32) const uint8_t rotr8[32] = {1, 2, 3, 4, 5, 6, 7, 0, 9, 10, 11, 12, 13
     "vpxor %t[t2], %t[t1], %t[t1]\n\t"                                                             \
     "vpsrlq $6, %t[t0], %t[t0]\n\t"                                                                \
     "vpxor %t[t0], %t[t1], %t[t1]\n\t"                                                             \
-    "vpaddq -256(%[w]), %t[t1], %t[t1]\n\t"                                                        \
-    "vmovdqu -96(%[w]), %t[t2]\n\t"                                                                \
-    "vpalignr $8, -128(%[w]), %t[t2], %t[t2]\n\t"                                                  \
+    "vpaddq 32*" #N "-256(%[w]), %t[t1], %t[t1]\n\t"                                               \
+    "vmovdqu 32*" #N "-96(%[w]), %t[t2]\n\t"                                                       \
+    "vpalignr $8, 32*" #N "-128(%[w]), %t[t2], %t[t2]\n\t"                                         \
     "vpaddq %t[t2], %t[t1], %t[t1]\n\t"                                                            \
-    "vmovdqu %t[t1], (%[w])\n\t"
-#define DRAVIK_SHA512_SCHEDULE_STEP_2                                                              \
-    "vmovdqu -224(%[w]), %t[t2]\n\t"                                                               \
-    "vpalignr $8, -256(%[w]), %t[t2], %t[t2]\n\t"                                                  \
+    "vmovdqu %t[t1], 32*" #N "(%[w])\n\t"
+#define DRAVIK_SHA512_SCHEDULE_STEP_2(N)                                                           \
+    "vmovdqu 32*" #N "-224(%[w]), %t[t2]\n\t"                                                      \
+    "vpalignr $8, 32*" #N "-256(%[w]), %t[t2], %t[t2]\n\t"                                         \
     "vpsrlq $1, %t[t2], %t[t3]\n\t"                                                                \
     "vpsllq $63, %t[t2], %t[t0]\n\t"                                                               \
     "vpxor %t[t0], %t[t3], %t[t3]\n\t"                                                             \
@@ -125,19 +126,36 @@ alignas(32) const uint8_t rotr8[32] = {1, 2, 3, 4, 5, 6, 7, 0, 9, 10, 11, 12, 13
     "vpxor %t[t0], %t[t3], %t[t3]\n\t"                                                             \
     "vpshufb %[r8], %t[t2], %t[t2]\n\t"                                                            \
     "vpxor %t[t2], %t[t3], %t[t3]\n\t"                                                             \
-    "vpaddq (%[w]), %t[t3], %t[t1]\n\t"                                                            \
-    "vmovdqu %t[t1], (%[w])\n\t"                                                                   \
-    "vbroadcasti128 (%[k]), %t[t0]\n\t"                                                            \
+    "vpaddq 32*" #N "(%[w]), %t[t3], %t[t1]\n\t"                                                   \
+    "vmovdqu %t[t1], 32*" #N "(%[w])\n\t"                                                          \
+    "vbroadcasti128 16*" #N "(%[k]), %t[t0]\n\t"                                                   \
     "vpaddq %t[t0], %t[t1], %t[t1]\n\t"                                                            \
-    "vmovdqu %t[t1], (%[q])\n\t"
-#define DRAVIK_SHA512_SCHEDULE_STEP DRAVIK_SHA512_SCHEDULE_STEP_1 DRAVIK_SHA512_SCHEDULE_STEP_2
+    "vmovdqu %t[t1], 32*" #N "(%[q])\n\t"
+#define DRAVIK_SHA512_SCHEDULE_STEP                                                                \
+    DRAVIK_SHA512_SCHEDULE_STEP_1(0) DRAVIK_SHA512_SCHEDULE_STEP_2(0)
 
 // Four rounds bring the pairs back to the registers they started in. W + K of rounds t and
 // t + 1 of a block are 8 bytes apart, and the next two 32 bytes on (see sha512_blocks_avx2_x86).
-#define DRAVIK_SHA512_ROUND_0 DRAVIK_SHA512_ROUND(v0, v1, v2, v3, 0)
-#define DRAVIK_SHA512_ROUND_1 DRAVIK_SHA512_ROUND(v3, v0, v1, v2, 8)
-#define DRAVIK_SHA512_ROUND_2 DRAVIK_SHA512_ROUND(v2, v3, v0, v1, 32)
-#define DRAVIK_SHA512_ROUND_3 DRAVIK_SHA512_ROUND(v1, v2, v3, v0, 40)
+#define DRAVIK_SHA512_ROUND_0(OFF) DRAVIK_SHA512_ROUND(v0, v1, v2, v3, OFF)
+#define DRAVIK_SHA512_ROUND_1(OFF) DRAVIK_SHA512_ROUND(v3, v0, v1, v2, OFF)
+#define DRAVIK_SHA512_ROUND_2(OFF) DRAVIK_SHA512_ROUND(v2, v3, v0, v1, OFF)
+#define DRAVIK_SHA512_ROUND_3(OFF) DRAVIK_SHA512_ROUND(v1, v2, v3, v0, OFF)
+
+// Twenty rounds with four steps of the schedule, one every five rounds (its two parts two
+// rounds apart). Round t of the twenty reads W + K at 32 (t / 2) + 8 (t % 2) bytes.
+// clang-format off
+#define DRAVIK_SHA512_20_ROUNDS_4_STEPS \
+    DRAVIK_SHA512_ROUND_0(0) DRAVIK_SHA512_SCHEDULE_STEP_1(0) DRAVIK_SHA512_ROUND_1(8)      \
+    DRAVIK_SHA512_ROUND_2(32) DRAVIK_SHA512_SCHEDULE_STEP_2(0) DRAVIK_SHA512_ROUND_3(40)    \
+    DRAVIK_SHA512_ROUND_0(64) DRAVIK_SHA512_ROUND_1(72) DRAVIK_SHA512_SCHEDULE_STEP_1(1)    \
+    DRAVIK_SHA512_ROUND_2(96) DRAVIK_SHA512_ROUND_3(104) DRAVIK_SHA512_SCHEDULE_STEP_2(1)   \
+    DRAVIK_SHA512_ROUND_0(128) DRAVIK_SHA512_ROUND_1(136) DRAVIK_SHA512_ROUND_2(160)        \
+    DRAVIK_SHA512_SCHEDULE_STEP_1(2) DRAVIK_SHA512_ROUND_3(168) DRAVIK_SHA512_ROUND_0(192)  \
+    DRAVIK_SHA512_SCHEDULE_STEP_2(2) DRAVIK_SHA512_ROUND_1(200) DRAVIK_SHA512_ROUND_2(224)  \
+    DRAVIK_SHA512_ROUND_3(232) DRAVIK_SHA512_SCHEDULE_STEP_1(3) DRAVIK_SHA512_ROUND_0(256)  \
+    DRAVIK_SHA512_ROUND_1(264) DRAVIK_SHA512_SCHEDULE_STEP_2(3) DRAVIK_SHA512_ROUND_2(288)  \
+    DRAVIK_SHA512_ROUND_3(296)
+// clang-format on
 
 // The schedule of the blocks at a and b: w[0..7] (the blocks' words) and W + K of t = 0..15.
 void load_pair(const uint8_t* a, const uint8_t* b, __m256i* w, uint64_t* wk)
@@ -171,31 +189,30 @@ void schedule_steps(__m256i* w, uint64_t* wk, int first, int last)
 
 // The 80 rounds of one block (W + K at wk, see sha512_blocks_avx2_x86) on the pairs, then the
 // chaining addition. With `w`, steps first .. first + 15 of the next pair's schedule run between
-// them, one in each of the first sixteen groups of four rounds (its W + K to next_wk).
+// them, one every five rounds (its W + K to next_wk).
 void compress(__m128i* state, const uint64_t* wk, __m256i* w, uint64_t* next_wk, int first)
 {
     __m128i v0 = state[0], v1 = state[1], v2 = state[2], v3 = state[3];
     __m256i t0, t1, t2, t3;
-    for (int r = 0; r < 80; r += 4) {
-        const int i = first + r / 4;
-        if (w && r < 64)
-            asm volatile(
-                DRAVIK_SHA512_ROUND_0 DRAVIK_SHA512_SCHEDULE_STEP_1 DRAVIK_SHA512_ROUND_1
-                    DRAVIK_SHA512_ROUND_2 DRAVIK_SHA512_SCHEDULE_STEP_2 DRAVIK_SHA512_ROUND_3
-                : [v0] "+x"(v0), [v1] "+x"(v1), [v2] "+x"(v2), [v3] "+x"(v3), [t0] "=&x"(t0),
-                  [t1] "=&x"(t1), [t2] "=&x"(t2), [t3] "=&x"(t3)
-                : [wk] "r"(wk + 2 * r), [w] "r"(w + i), [k] "r"(sha512_k + 2 * i),
-                  [q] "r"(next_wk + 4 * i), [l1] "m"(left_50_36), [l2] "m"(left_23_25),
-                  [b24] "m"(bytes_2_4), [r8] "m"(rotr8)
-                : "memory");
-        else
-            asm volatile(DRAVIK_SHA512_ROUND_0 DRAVIK_SHA512_ROUND_1 DRAVIK_SHA512_ROUND_2
-                             DRAVIK_SHA512_ROUND_3
+    for (int r = 0; r < 80; r += 20) {
+        const int i = first + r / 5;
+        if (w)
+            asm volatile(DRAVIK_SHA512_20_ROUNDS_4_STEPS
                          : [v0] "+x"(v0), [v1] "+x"(v1), [v2] "+x"(v2), [v3] "+x"(v3),
                            [t0] "=&x"(t0), [t1] "=&x"(t1), [t2] "=&x"(t2), [t3] "=&x"(t3)
-                         : [wk] "r"(wk + 2 * r), [l1] "m"(left_50_36), [l2] "m"(left_23_25),
-                           [b24] "m"(bytes_2_4)
+                         : [wk] "r"(wk + 2 * r), [w] "r"(w + i), [k] "r"(sha512_k + 2 * i),
+                           [q] "r"(next_wk + 4 * i), [l1] "m"(left_50_36), [l2] "m"(left_23_25),
+                           [b24] "m"(bytes_2_4), [r8] "m"(rotr8)
                          : "memory");
+        else
+            for (int u = 0; u < 20; u += 4)
+                asm volatile(DRAVIK_SHA512_ROUND_0(0) DRAVIK_SHA512_ROUND_1(8)
+                                 DRAVIK_SHA512_ROUND_2(32) DRAVIK_SHA512_ROUND_3(40)
+                             : [v0] "+x"(v0), [v1] "+x"(v1), [v2] "+x"(v2), [v3] "+x"(v3),
+                               [t0] "=&x"(t0), [t1] "=&x"(t1), [t2] "=&x"(t2), [t3] "=&x"(t3)
+                             : [wk] "r"(wk + 2 * (r + u)), [l1] "m"(left_50_36),
+                               [l2] "m"(left_23_25), [b24] "m"(bytes_2_4)
+                             : "memory");
     }
     state[0] = _mm_add_epi64(state[0], v0);
     state[1] = _mm_add_epi64(state[1], v1);
