@@ -8,8 +8,8 @@
 // register (the in-lane shuffles and shifts of AVX2 keep the two apart), and stores W[t] + K[t]
 // of each block for the rounds. The rounds of a pair of blocks leave most of the processor's
 // issue slots idle (each round waits on the one before), so the schedule of the next pair is
-// done in small steps between them: one step (two words of each block) after every four
-// rounds, sixteen steps a block, which the processor runs out of order beside the rounds.
+// done in small steps between them: one step (two words of each block) every five rounds,
+// sixteen steps over the eighty rounds, which the processor runs out of order beside them.
 //
 // The rounds and the steps are written in assembly: the compiler, with eight vector registers,
 // kept spilling the new pair to the stack and loading it back at once, which put a store and a
