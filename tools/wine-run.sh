@@ -4,8 +4,10 @@
 #
 # The Wine is Debian 13's Wine 10 in WoW64 mode, in the root that tools/wine-root.sh made (see
 # there): 32-bit programs run natively in 64-bit processes, as on 64-bit Windows. The program
-# runs in that root with this clone, the current folder, /tmp and the system folders mounted at
-# their own paths, in a mount namespace of its own, so nothing stays mounted afterwards.
+# runs in that root with this clone, the current folder, the folders where users keep files
+# (/tmp, /home, /root, /work, ...) and the system folders mounted at their own paths, in a mount
+# namespace of its own, so nothing stays mounted afterwards. (The same in every namespace: the
+# Wine server, started in the first program's, opens files for the later ones by their paths.)
 # It uses a project-local Wine prefix under build/ (created on first use, about 10 s) with the
 # dialog fonts mapped to a CJK font, and a virtual display when there is no DISPLAY.
 # Usage: wine-run.sh PROGRAM.exe [ARGS...]
@@ -23,8 +25,9 @@ fi
 wine=/usr/lib/wine/wine64
 export WINEPREFIX=${DRAVIK_WINEPREFIX:-$root/build/wineprefix}
 export WINEDEBUG=${WINEDEBUG:--all}
-# No Mono or Gecko installer dialogs while the prefix is made.
-export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
+# No Mono or Gecko installer dialogs while the prefix is made, and no menu entries written to
+# the home folder.
+export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml,winemenubuilder.exe=}
 case $WINEPREFIX in /*) ;; *) WINEPREFIX=$PWD/$WINEPREFIX ;; esac
 
 # The command prefix that runs a command in the Wine root, in the current folder.
@@ -33,7 +36,9 @@ in_root=(unshare --mount --propagation private -- bash -c '
   wine_root=$1 clone=$2
   shift 2
   bound=()
-  for dir in /proc /sys /dev /tmp "$clone" "$PWD" "$(dirname "$WINEPREFIX")"; do
+  for dir in /proc /sys /dev /tmp /var/tmp /home /root /work /srv /mnt /media "$clone" "$PWD" \
+    "$(dirname "$WINEPREFIX")"; do
+    [ -d "$dir" ] || continue
     for b in "${bound[@]}"; do case $dir/ in "$b"/*) continue 2 ;; esac; done
     [ "$dir" != / ] || continue
     mkdir -p "$wine_root$dir"
