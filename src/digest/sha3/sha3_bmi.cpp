@@ -4,8 +4,6 @@
 // with -mbmi, for x86-64 only.
 #include "digest/sha3/sha3_variants.h"
 
-#include <cstring>
-
 namespace {
 
 template <unsigned n> inline uint64_t rotl(uint64_t x) { return x << n | x >> (64 - n); }
@@ -47,13 +45,13 @@ inline void keccak_round(const uint64_t* a, uint64_t* e, uint64_t rc)
 
 } // namespace
 
+// The even rounds read the caller's lanes and write a local state, the odd rounds write the
+// lanes back, so the state is never copied in or out.
 void keccak_f1600_bmi(uint64_t lanes[25])
 {
-    uint64_t a[25], e[25];
-    std::memcpy(a, lanes, sizeof a);
+    uint64_t e[25];
     for (int r = 0; r < 24; r += 2) {
-        keccak_round(a, e, keccak_round_constants[r]);
-        keccak_round(e, a, keccak_round_constants[r + 1]);
+        keccak_round(lanes, e, keccak_round_constants[r]);
+        keccak_round(e, lanes, keccak_round_constants[r + 1]);
     }
-    std::memcpy(lanes, a, sizeof a);
 }
