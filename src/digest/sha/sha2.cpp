@@ -148,12 +148,12 @@ Sha256BlocksFunction sha256_blocks_function()
 
 } // namespace
 
-// AVX with BMI2 (x86-64) or AVX2 (32-bit x86) compresses many blocks per call; the others one.
+// AVX2 (with BMI2 on x86-64) compresses many blocks per call; the others one.
 Sha512BlocksFunction sha512_blocks_function_for(uint32_t features)
 {
 #if defined(__x86_64__)
-    if ((features & (cpu_avx | cpu_bmi2)) == (cpu_avx | cpu_bmi2))
-        return sha512_blocks_avx;
+    if ((features & (cpu_avx2 | cpu_bmi2)) == (cpu_avx2 | cpu_bmi2))
+        return sha512_blocks_avx2_x64;
 #else
     if (features & cpu_avx2)
         return sha512_blocks_avx2_x86;

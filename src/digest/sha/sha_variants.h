@@ -38,8 +38,9 @@ void sha256_blocks_shani(uint32_t* state, uint8_t* buffer, const uint8_t* data, 
 // cpu_sse2, which every x86-64 processor has: plain C++ on native 64-bit words, faster on
 // x86-64 than the portable code's 32-bit halves (which the 32-bit build needs).
 void sha512_block_x64(uint64_t* state, const uint8_t* block);
-// cpu_avx | cpu_bmi2: the rounds in general registers, the schedule in vector registers.
-void sha512_blocks_avx(uint64_t* state, uint8_t* buffer, const uint8_t* data, uint32_t blocks);
+// cpu_avx2 | cpu_bmi2: the rounds in general registers, the schedule of two blocks at once in
+// YMM registers.
+void sha512_blocks_avx2_x64(uint64_t* state, uint8_t* buffer, const uint8_t* data, uint32_t blocks);
 #else
 // cpu_sse2, for 32-bit builds: every 64-bit word in an SSE register.
 void sha512_block_sse2(uint64_t* state, const uint8_t* block);
