@@ -34,10 +34,10 @@ bash tools/setup.sh
 # those that DRAVIK_BENCH_EXE names (LABEL=PATH, separated by spaces); --profile takes the first.
 declare -A exes=()
 labels=()
-for spec in ${DRAVIK_BENCH_EXE:-win32=build/win32/src/ui/Dravik.exe win64=build/win64/src/ui/Dravik.exe}; do
-  [[ $spec == *=* ]] || spec="given=$spec"
-  labels+=("${spec%%=*}")
-  exes[${spec%%=*}]=${spec#*=}
+for entry in ${DRAVIK_BENCH_EXE:-win32=build/win32/src/ui/Dravik.exe win64=build/win64/src/ui/Dravik.exe}; do
+  [[ $entry == *=* ]] || entry="given=$entry"
+  labels+=("${entry%%=*}")
+  exes[${entry%%=*}]=${entry#*=}
 done
 program=${exes[${labels[0]}]}
 label_index() { local i; for i in "${!labels[@]}"; do [ "${labels[$i]}" = "$1" ] && echo $((i + 1)); done; }
