@@ -16,6 +16,8 @@
 // ((a ^ b) & (b ^ c)) ^ b, and b ^ c is the a ^ b of the round before, kept in a register.
 #include <immintrin.h>
 
+#include <cstring>
+
 #include <utility>
 
 #include "digest/sha/sha_variants.h"
@@ -130,13 +132,6 @@ template <bool Steps, int... T>
     }
 }
 
-inline void copy_block(uint8_t* to, const uint8_t* from)
-{
-    for (int i = 0; i < 8; ++i)
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(to + 16 * i),
-                         _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + 16 * i)));
-}
-
 } // namespace
 
 void sha512_blocks_avx2_x64(uint64_t* state, uint8_t* buffer, const uint8_t* data, uint32_t blocks)
@@ -171,7 +166,7 @@ void sha512_blocks_avx2_x64(uint64_t* state, uint8_t* buffer, const uint8_t* dat
         if (rest > 0)
             load_pair(next, rest >= 2 ? next + 128 : next, w, next_wk);
         for (uint32_t b = 0; b < count; ++b) {
-            copy_block(buffer, data + 128 * b);
+            std::memcpy(buffer, data + 128 * b, 128);
             s.bc = s.v[1] ^ s.v[2];
             // Steps 8..23 of the next two blocks beside the first block, 24..39 beside the
             // second: forty rounds bring the ring of eight back to its start too.

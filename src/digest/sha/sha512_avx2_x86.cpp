@@ -17,6 +17,8 @@
 // temporary lives in the other four.
 #include <immintrin.h>
 
+#include <cstring>
+
 #include "digest/sha/sha_variants.h"
 
 #if !defined(__x86_64__)
@@ -220,13 +222,6 @@ void compress(__m128i* state, const uint64_t* wk, __m256i* w, uint64_t* next_wk,
     state[3] = _mm_add_epi64(state[3], v3);
 }
 
-inline void copy_block(uint8_t* to, const uint8_t* from)
-{
-    for (int i = 0; i < 8; ++i)
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(to + 16 * i),
-                         _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + 16 * i)));
-}
-
 } // namespace
 
 void sha512_blocks_avx2_x86(uint64_t* state, uint8_t* buffer, const uint8_t* data, uint32_t blocks)
@@ -255,7 +250,7 @@ void sha512_blocks_avx2_x86(uint64_t* state, uint8_t* buffer, const uint8_t* dat
         if (rest > 0)
             load_pair(next, rest >= 2 ? next + 128 : next, w, next_wk);
         for (uint32_t b = 0; b < count; ++b) {
-            copy_block(buffer, data + 128 * b);
+            std::memcpy(buffer, data + 128 * b, 128);
             compress(pairs, wk[current] + 2 * b, rest > 0 ? w : nullptr, next_wk, 8 + 16 * b);
         }
         blocks = rest;
