@@ -10,16 +10,29 @@
 
 namespace {
 
-// Records every block the sponge absorbs, then absorbs it.
+// Records every block the sponge absorbs, then absorbs it: one at a time from the buffer, or
+// whole blocks of the caller's data at once (which may come back through transform).
 class RecordingSha3 : public Sha3 {
 public:
     explicit RecordingSha3(uint32_t digest_size) : Sha3(digest_size) {}
     void transform() override
     {
-        blocks.emplace_back(buffer_, buffer_ + block_size_);
+        if (!in_blocks_)
+            blocks.emplace_back(buffer_, buffer_ + block_size_);
         Sha3::transform();
     }
+    void transform_blocks(const uint8_t* data, uint32_t count) override
+    {
+        for (uint32_t i = 0; i < count; ++i)
+            blocks.emplace_back(data + i * block_size_, data + (i + 1) * block_size_);
+        in_blocks_ = true;
+        Sha3::transform_blocks(data, count);
+        in_blocks_ = false;
+    }
     std::vector<std::vector<uint8_t>> blocks;
+
+private:
+    bool in_blocks_ = false;
 };
 
 const uint32_t digest_sizes[4] = {28, 32, 48, 64};

@@ -57,9 +57,23 @@ KeccakPermutation keccak_permutation_for(uint32_t features)
     return Sha3::keccak_f1600;
 }
 
+KeccakAbsorb keccak_absorb_for(uint32_t features, uint32_t rate_bytes)
+{
+#if defined(__i386__)
+    if ((features & cpu_avx2) &&
+        (rate_bytes == 144 || rate_bytes == 136 || rate_bytes == 104 || rate_bytes == 72))
+        return keccak_absorb_avx2;
+#endif
+    (void)features;
+    (void)rate_bytes;
+    return nullptr;
+}
+
 Sha3::Sha3(uint32_t digest_size)
     : BlockHash(lanes_, digest_size, block_, 200 - 2 * digest_size),
-      lane_count_((200 - 2 * digest_size + 7) / 8), permute_(keccak_permutation_for(cpu_features()))
+      lane_count_((200 - 2 * digest_size + 7) / 8),
+      permute_(keccak_permutation_for(cpu_features())),
+      absorb_(keccak_absorb_for(cpu_features(), 200 - 2 * digest_size))
 {
     reset_state(nullptr);
     std::memset(lanes_, 0, sizeof lanes_);
@@ -79,6 +93,14 @@ void Sha3::transform()
     for (uint32_t i = 0; i < lane_count_; ++i)
         lanes_[i] ^= load_le64(buffer_ + 8 * i);
     permute_(lanes_);
+}
+
+void Sha3::transform_blocks(const uint8_t* data, uint32_t blocks)
+{
+    if (absorb_)
+        absorb_(lanes_, block_, data, blocks, block_size_);
+    else
+        BlockHash::transform_blocks(data, blocks);
 }
 
 // Whatever the buffer holds (always below the rate), the last update fills the block exactly,

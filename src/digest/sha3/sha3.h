@@ -26,6 +26,9 @@ public:
     // Squeezes digest_size bytes from a copy of the state; the object does not change.
     void get_digest(uint8_t* out) override;
     void transform() override;
+    // Whole blocks through the variant's absorbing where there is one (the state stays in
+    // registers from block to block), else block by block.
+    void transform_blocks(const uint8_t* data, uint32_t blocks) override;
 
     // Keccak-f[1600] (Keccak-p[1600, 24]) on 25 lanes, lane (x, y) at x + 5y, in place.
     static void keccak_f1600(uint64_t lanes[25]);
@@ -35,6 +38,8 @@ private:
     uint8_t block_[200];  // only the first block_size_ bytes (the rate) are used
     uint32_t lane_count_; // lanes per block
     void (*permute_)(uint64_t lanes[25]); // keccak_f1600 or a variant of it
+    void (*absorb_)(uint64_t lanes[25], uint8_t* buffer, const uint8_t* data, uint32_t blocks,
+                    uint32_t rate_bytes); // a variant's absorbing, or null
 };
 
 // The four catalogue entries: nothing but the fixed digest size.

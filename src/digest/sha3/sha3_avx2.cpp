@@ -17,6 +17,8 @@
 
 #include <immintrin.h>
 
+#include <cstring>
+
 namespace {
 
 using Vec = __m256i;
@@ -93,27 +95,59 @@ inline Vec rotl1(Vec v)
 
 inline Vec chi(Vec b0, Vec b1, Vec b2) { return x4(b0, _mm256_andnot_si256(b1, b2)); }
 
-} // namespace
+// The state in registers: rows 0..3 of the 4x4 block, the border, the corner.
+struct State {
+    Vec B0, B1, B2, B3, H, V;
+    Lane corner;
+};
 
-void keccak_f1600_avx2(uint64_t lanes[25])
+[[gnu::always_inline]] inline Lane lane_at(const uint64_t* lanes, int i)
 {
-    const auto lane = [lanes](int i) {
-        return _mm_loadl_epi64(reinterpret_cast<const Lane*>(lanes + i));
-    };
-    Vec B0 = _mm256_loadu_si256(reinterpret_cast<const Vec*>(lanes + 0));
-    Vec B1 = _mm256_loadu_si256(reinterpret_cast<const Vec*>(lanes + 5));
-    Vec B2 = _mm256_loadu_si256(reinterpret_cast<const Vec*>(lanes + 10));
-    Vec B3 = _mm256_loadu_si256(reinterpret_cast<const Vec*>(lanes + 15));
-    Vec H = _mm256_loadu_si256(reinterpret_cast<const Vec*>(lanes + 20));
-    Vec V = _mm256_setr_m128i(_mm_unpacklo_epi64(lane(4), lane(9)),
-                              _mm_unpacklo_epi64(lane(14), lane(19)));
-    Lane corner = lane(24);
+    return _mm_loadl_epi64(reinterpret_cast<const Lane*>(lanes + i));
+}
 
+[[gnu::always_inline]] inline Vec row_at(const uint64_t* lanes, int i)
+{
+    return _mm256_loadu_si256(reinterpret_cast<const Vec*>(lanes + i));
+}
+
+[[gnu::always_inline]] inline State load_state(const uint64_t lanes[25])
+{
+    return {row_at(lanes, 0),
+            row_at(lanes, 5),
+            row_at(lanes, 10),
+            row_at(lanes, 15),
+            row_at(lanes, 20),
+            _mm256_setr_m128i(_mm_unpacklo_epi64(lane_at(lanes, 4), lane_at(lanes, 9)),
+                              _mm_unpacklo_epi64(lane_at(lanes, 14), lane_at(lanes, 19))),
+            lane_at(lanes, 24)};
+}
+
+[[gnu::always_inline]] inline void store_state(const State& s, uint64_t lanes[25])
+{
+    const auto store = [lanes](int i, Lane v) {
+        _mm_storel_epi64(reinterpret_cast<Lane*>(lanes + i), v);
+    };
+    _mm256_storeu_si256(reinterpret_cast<Vec*>(lanes + 0), s.B0);
+    _mm256_storeu_si256(reinterpret_cast<Vec*>(lanes + 5), s.B1);
+    _mm256_storeu_si256(reinterpret_cast<Vec*>(lanes + 10), s.B2);
+    _mm256_storeu_si256(reinterpret_cast<Vec*>(lanes + 15), s.B3);
+    _mm256_storeu_si256(reinterpret_cast<Vec*>(lanes + 20), s.H);
+    const Lane v01 = low(s.V), v23 = _mm256_extracti128_si256(s.V, 1);
+    store(4, v01);
+    store(9, hi(v01));
+    store(14, v23);
+    store(19, hi(v23));
+    store(24, s.corner);
+}
+
+[[gnu::always_inline]] inline void permute(State& s)
+{
     for (int round = 0; round < 24; ++round) {
         // theta: C[x] = XOR of sheet x, D[x] = C[x - 1] ^ rotl(C[x + 1], 1).
-        const Vec c = x4(x4(x4(B0, B1), x4(B2, B3)), H);
-        const Lane v = x1(low(V), _mm256_extracti128_si256(V, 1));
-        const Lane c4 = x1(x1(v, hi(v)), corner);
+        const Vec c = x4(x4(x4(s.B0, s.B1), x4(s.B2, s.B3)), s.H);
+        const Lane v = x1(low(s.V), _mm256_extracti128_si256(s.V, 1));
+        const Lane c4 = x1(x1(v, hi(v)), s.corner);
         const Vec rc = rotl1(c);
         const Lane rc4 = rotl<1>(c4);
         // (C4, C0, C1, C2): VPALIGNR takes the high lane of each 128-bit half of the second
@@ -129,65 +163,117 @@ void keccak_f1600_avx2(uint64_t lanes[25])
         const Lane d4 = x1(hi(_mm256_extracti128_si256(c, 1)), low(rc));
 
         // theta applied.
-        B0 = x4(B0, d);
-        B1 = x4(B1, d);
-        B2 = x4(B2, d);
-        B3 = x4(B3, d);
-        V = x4(V, _mm256_broadcastq_epi64(d4));
-        H = x4(H, d);
-        corner = x1(corner, d4);
+        s.B0 = x4(s.B0, d);
+        s.B1 = x4(s.B1, d);
+        s.B2 = x4(s.B2, d);
+        s.B3 = x4(s.B3, d);
+        s.V = x4(s.V, _mm256_broadcastq_epi64(d4));
+        s.H = x4(s.H, d);
+        s.corner = x1(s.corner, d4);
 
         // pi and rho: sheet X takes row X's lanes x = X, X + 3, X + 1, X + 4 into its slots
         // y = 0..3, and lane X + 2 goes to plane 4. Lane (4, X) is first blended into the slot
-        // of the row lane that goes to plane 4, from Vs, V in the order (V3, V2, V0, V1). Sheet
+        // of the row lane that goes to plane 4, from Vs, s.V in the order (V3, V2, V0, V1). Sheet
         // 0's offsets are all below 32, so a VPERMQ with its order in the immediate will do.
-        const Vec vs = _mm256_permute4x64_epi64(V, 0x4B);
-        const Vec k0 = rho(_mm256_permute4x64_epi64(_mm256_blend_epi32(B0, vs, 0x30), 0x9C), 0);
-        const Vec k1 = rho(pi(_mm256_blend_epi32(B1, vs, 0xC0), 1), 1);
-        const Vec k2 = rho(pi(B2, 2), 2);
-        const Vec k3 = rho(pi(_mm256_blend_epi32(B3, vs, 0x03), 3), 3);
-        const Vec k4 = rho(pi(_mm256_blend_epi32(H, _mm256_broadcastq_epi64(corner), 0x0C), 4), 4);
-        // Plane 4: (B0[2], B1[3], V[2], B3[0]), blended as (B3[0], V[2], B0[2], B1[3]).
-        const Vec p = rho(pi(_mm256_blend_epi32(_mm256_blend_epi32(B3, vs, 0x0C),
-                                                _mm256_blend_epi32(B0, B1, 0xC0), 0xF0),
+        const Vec vs = _mm256_permute4x64_epi64(s.V, 0x4B);
+        const Vec k0 = rho(_mm256_permute4x64_epi64(_mm256_blend_epi32(s.B0, vs, 0x30), 0x9C), 0);
+        const Vec k1 = rho(pi(_mm256_blend_epi32(s.B1, vs, 0xC0), 1), 1);
+        const Vec k2 = rho(pi(s.B2, 2), 2);
+        const Vec k3 = rho(pi(_mm256_blend_epi32(s.B3, vs, 0x03), 3), 3);
+        const Vec k4 =
+            rho(pi(_mm256_blend_epi32(s.H, _mm256_broadcastq_epi64(s.corner), 0x0C), 4), 4);
+        // Plane 4: (s.B0[2], s.B1[3], s.V[2], s.B3[0]), blended as (s.B3[0], s.V[2], s.B0[2],
+        // s.B1[3]).
+        const Vec p = rho(pi(_mm256_blend_epi32(_mm256_blend_epi32(s.B3, vs, 0x0C),
+                                                _mm256_blend_epi32(s.B0, s.B1, 0xC0), 0xF0),
                              5),
                           5);
-        const Lane p4 = rotl<2>(hi(low(H)));
+        const Lane p4 = rotl<2>(hi(low(s.H)));
 
         // chi on the sheets, four planes at once; iota into lane (0, 0).
         const Vec e0 = x4(chi(k0, k1, k2), load(tables.iota[round]));
         const Vec e1 = chi(k1, k2, k3);
         const Vec e2 = chi(k2, k3, k4);
         const Vec e3 = chi(k3, k4, k0);
-        V = chi(k4, k0, k1);
+        s.V = chi(k4, k0, k1);
         // chi on plane 4: P against (P1, P2, P3, P4) and (P2, P3, P4, P0).
         const Vec p1 = _mm256_alignr_epi8(
             _mm256_permute2x128_si256(p, _mm256_castsi128_si256(p4), 0x21), p, 8);
         const Vec p2 = _mm256_permute2x128_si256(
             p, _mm256_castsi128_si256(_mm_unpacklo_epi64(p4, low(p))), 0x21);
-        H = chi(p, p1, p2);
-        corner = x1(p4, _mm_andnot_si128(low(p), hi(low(p))));
+        s.H = chi(p, p1, p2);
+        s.corner = x1(p4, _mm_andnot_si128(low(p), hi(low(p))));
 
         // Back to rows: the 4x4 transpose of sheets 0..3.
         const Vec t0 = _mm256_unpacklo_epi64(e0, e1), t1 = _mm256_unpackhi_epi64(e0, e1);
         const Vec t2 = _mm256_unpacklo_epi64(e2, e3), t3 = _mm256_unpackhi_epi64(e2, e3);
-        B0 = _mm256_permute2x128_si256(t0, t2, 0x20);
-        B1 = _mm256_permute2x128_si256(t1, t3, 0x20);
-        B2 = _mm256_permute2x128_si256(t0, t2, 0x31);
-        B3 = _mm256_permute2x128_si256(t1, t3, 0x31);
+        s.B0 = _mm256_permute2x128_si256(t0, t2, 0x20);
+        s.B1 = _mm256_permute2x128_si256(t1, t3, 0x20);
+        s.B2 = _mm256_permute2x128_si256(t0, t2, 0x31);
+        s.B3 = _mm256_permute2x128_si256(t1, t3, 0x31);
     }
-    const auto store = [lanes](int i, Lane v) {
-        _mm_storel_epi64(reinterpret_cast<Lane*>(lanes + i), v);
-    };
-    _mm256_storeu_si256(reinterpret_cast<Vec*>(lanes + 0), B0);
-    _mm256_storeu_si256(reinterpret_cast<Vec*>(lanes + 5), B1);
-    _mm256_storeu_si256(reinterpret_cast<Vec*>(lanes + 10), B2);
-    _mm256_storeu_si256(reinterpret_cast<Vec*>(lanes + 15), B3);
-    _mm256_storeu_si256(reinterpret_cast<Vec*>(lanes + 20), H);
-    const Lane v01 = low(V), v23 = _mm256_extracti128_si256(V, 1);
-    store(4, v01);
-    store(9, hi(v01));
-    store(14, v23);
-    store(19, hi(v23));
-    store(24, corner);
+}
+
+// Lanes i..i+3 of a block of `rate` lanes (zeros past the rate) and lane i alone.
+template <uint32_t rate> [[gnu::always_inline]] inline Vec block_row(const uint64_t* block, int i)
+{
+    if (i + 4 <= int(rate))
+        return row_at(block, i);
+    if (i >= int(rate))
+        return _mm256_setzero_si256();
+    const int n = int(rate) - i;
+    return _mm256_maskload_epi64(reinterpret_cast<const long long*>(block + i),
+                                 _mm256_setr_epi64x(-1, n > 1 ? -1 : 0, n > 2 ? -1 : 0, 0));
+}
+
+template <uint32_t rate> [[gnu::always_inline]] inline Lane block_lane(const uint64_t* block, int i)
+{
+    return i < int(rate) ? lane_at(block, i) : _mm_setzero_si128();
+}
+
+// The sponge's absorbing for a rate of `rate` lanes, the state kept in registers from block to
+// block; each block is copied to `buffer` on its way, as the block engine copies every block.
+template <uint32_t rate>
+void absorb(uint64_t lanes[25], uint8_t* buffer, const uint8_t* data, uint32_t blocks)
+{
+    State s = load_state(lanes);
+    for (; blocks > 0; --blocks, data += 8 * rate) {
+        std::memcpy(buffer, data, 8 * rate);
+        const uint64_t* block = reinterpret_cast<const uint64_t*>(data);
+        s.B0 = x4(s.B0, block_row<rate>(block, 0));
+        s.B1 = x4(s.B1, block_row<rate>(block, 5));
+        s.B2 = x4(s.B2, block_row<rate>(block, 10));
+        s.B3 = x4(s.B3, block_row<rate>(block, 15));
+        s.H = x4(s.H, block_row<rate>(block, 20));
+        s.V = x4(s.V,
+                 _mm256_setr_m128i(
+                     _mm_unpacklo_epi64(block_lane<rate>(block, 4), block_lane<rate>(block, 9)),
+                     _mm_unpacklo_epi64(block_lane<rate>(block, 14), block_lane<rate>(block, 19))));
+        permute(s);
+    }
+    store_state(s, lanes);
+}
+
+} // namespace
+
+void keccak_f1600_avx2(uint64_t lanes[25])
+{
+    State s = load_state(lanes);
+    permute(s);
+    store_state(s, lanes);
+}
+
+void keccak_absorb_avx2(uint64_t lanes[25], uint8_t* buffer, const uint8_t* data, uint32_t blocks,
+                        uint32_t rate_bytes)
+{
+    switch (rate_bytes) {
+    case 144:
+        return absorb<18>(lanes, buffer, data, blocks);
+    case 136:
+        return absorb<17>(lanes, buffer, data, blocks);
+    case 104:
+        return absorb<13>(lanes, buffer, data, blocks);
+    case 72:
+        return absorb<9>(lanes, buffer, data, blocks);
+    }
 }

@@ -21,6 +21,13 @@ inline constexpr uint64_t keccak_round_constants[24] = {
 using KeccakPermutation = void (*)(uint64_t lanes[25]);
 KeccakPermutation keccak_permutation_for(uint32_t features);
 
+// Absorbing `blocks` whole blocks of a rate of rate_bytes from data (any alignment): each block
+// copied to buffer, XORed into the lanes and permuted, as the sponge does block by block, with
+// the state kept in registers between blocks. Null where no variant does it for that rate.
+using KeccakAbsorb = void (*)(uint64_t lanes[25], uint8_t* buffer, const uint8_t* data,
+                              uint32_t blocks, uint32_t rate_bytes);
+KeccakAbsorb keccak_absorb_for(uint32_t features, uint32_t rate_bytes);
+
 #if defined(__x86_64__)
 // Native 64-bit lanes, lane complementing (sha3_x64.cpp); every x86-64 runs it.
 void keccak_f1600_x64(uint64_t lanes[25]);
@@ -33,4 +40,7 @@ void keccak_f1600_bmi(uint64_t lanes[25]);
 void keccak_f1600_sse2(uint64_t lanes[25]);
 // Four lanes per YMM register, a 4x4 block and its border (sha3_avx2.cpp); needs AVX2.
 void keccak_f1600_avx2(uint64_t lanes[25]);
+// Its absorbing, for the catalogue's rates (144, 136, 104 and 72 bytes) only.
+void keccak_absorb_avx2(uint64_t lanes[25], uint8_t* buffer, const uint8_t* data, uint32_t blocks,
+                        uint32_t rate_bytes);
 #endif
