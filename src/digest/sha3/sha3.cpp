@@ -60,8 +60,9 @@ KeccakPermutation keccak_permutation_for(uint32_t features)
 KeccakAbsorb keccak_absorb_for(uint32_t features, uint32_t rate_bytes)
 {
 #if defined(__i386__)
-    if ((features & cpu_avx2) &&
-        (rate_bytes == 144 || rate_bytes == 136 || rate_bytes == 104 || rate_bytes == 72))
+    // SHA3-384's rate (104 bytes) is left to the block-by-block path: with the state kept in
+    // registers it measured 5 % slower on Zen 2 (189 against 199 MB/s), the others 2-6 % faster.
+    if ((features & cpu_avx2) && (rate_bytes == 144 || rate_bytes == 136 || rate_bytes == 72))
         return keccak_absorb_avx2;
 #endif
     (void)features;

@@ -40,7 +40,7 @@ void keccak_f1600_bmi(uint64_t lanes[25]);
 void keccak_f1600_sse2(uint64_t lanes[25]);
 // Four lanes per YMM register, a 4x4 block and its border (sha3_avx2.cpp); needs AVX2.
 void keccak_f1600_avx2(uint64_t lanes[25]);
-// Its absorbing, for the catalogue's rates (144, 136, 104 and 72 bytes) only.
+// Its absorbing, for the rates of SHA3-224, SHA3-256 and SHA3-512 (144, 136, 72 bytes) only.
 void keccak_absorb_avx2(uint64_t lanes[25], uint8_t* buffer, const uint8_t* data, uint32_t blocks,
                         uint32_t rate_bytes);
 #endif
