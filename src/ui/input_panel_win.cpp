@@ -1,6 +1,7 @@
 #include "ui/input_panel_win.h"
 
 #include <commdlg.h>
+#include <shellapi.h>
 
 #include <cwchar>
 
@@ -61,9 +62,40 @@ void accept_dropped_files(HWND dialog, HDROP drop)
     if (DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0) == 1) {
         wchar_t path[dropped_path_limit + 1] = {};
         DragQueryFileW(drop, 0, path, dropped_path_limit + 1);
-        SetDlgItemTextW(dialog, IDC_PATH, path);
-        CheckDlgButton(dialog, IDC_FILE_OPTION, BST_CHECKED);
-        CheckDlgButton(dialog, IDC_TEXT_OPTION, BST_UNCHECKED);
+        open_path(dialog, path);
     }
     DragFinish(drop);
+}
+
+void open_path(HWND dialog, const wchar_t* path)
+{
+    SetDlgItemTextW(dialog, IDC_PATH, path);
+    CheckDlgButton(dialog, IDC_FILE_OPTION, BST_CHECKED);
+    CheckDlgButton(dialog, IDC_TEXT_OPTION, BST_UNCHECKED);
+}
+
+std::wstring command_line_path(const wchar_t* command_line)
+{
+    int count = 0;
+    wchar_t** arguments = CommandLineToArgvW(command_line, &count);
+    if (arguments == nullptr)
+        return std::wstring();
+    std::wstring path = count >= 2 ? arguments[1] : L"";
+    LocalFree(arguments);
+    if (path.empty())
+        return path;
+    // GetFullPathNameW only works on the text (nothing is opened); it tells the size it needs
+    // when the buffer is short, and long paths get what they need.
+    std::wstring full(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD length =
+            GetFullPathNameW(path.c_str(), static_cast<DWORD>(full.size()), &full[0], nullptr);
+        if (length == 0)
+            return path;
+        if (length < full.size()) {
+            full.resize(length);
+            return full;
+        }
+        full.resize(length);
+    }
 }

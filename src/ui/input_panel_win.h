@@ -6,6 +6,8 @@
 
 #include <shellapi.h>
 
+#include <string>
+
 // The most that the text field, the path field and a dropped path are read with, terminator
 // excluded; the input source reads the text field with the same limit.
 inline constexpr int text_field_limit = 4095;
@@ -24,3 +26,15 @@ void browse_for_file(HWND dialog);
 // WM_DROPFILES: exactly one dropped path (a folder too) goes into the path field and selects
 // the file option; two or more do nothing. The drop is always released.
 void accept_dropped_files(HWND dialog, HDROP drop);
+
+// The path that Windows hands over when a file is dropped on the program's icon, opened with
+// it or sent to it: the first argument after the program's name in command_line (the whole
+// line, as GetCommandLineW gives it), split as CommandLineToArgvW splits it, made absolute
+// against the current folder (as it is now) and otherwise kept as given, of any length. Empty
+// when there is no argument or it is empty; further arguments are ignored. It need not name
+// an existing file: a run then fails on it as on a typed path.
+std::wstring command_line_path(const wchar_t* command_line);
+
+// The path into the path field and the file option chosen, as a drop does; nothing else
+// changes (no run starts).
+void open_path(HWND dialog, const wchar_t* path);

@@ -1,9 +1,13 @@
 // Entry point of Dravik.exe: the main dialog, the runtime locale, COM and the progress
-// display, then the message loop until the dialog is destroyed. No command line is read.
+// display, then the message loop until the dialog is destroyed. A path on the command line
+// (a file dropped on the icon, "Open with", Send To) only fills the path field.
 #include <windows.h>
+
+#include <string>
 
 #include "com/com_initializer_win.h"
 #include "text/text_encoding.h"
+#include "ui/input_panel_win.h"
 #include "ui/main_dialog_win.h"
 #include "ui/resource.h"
 #include "ui/taskbar_progress_win.h"
@@ -13,6 +17,9 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int)
     HWND dialog = create_main_dialog(instance);
     if (dialog == nullptr)
         return 0;
+    const std::wstring path = command_line_path(GetCommandLineW());
+    if (!path.empty())
+        open_path(dialog, path.c_str());
     ShowWindow(dialog, SW_SHOWNORMAL);
     UpdateWindow(dialog);
     ensure_japanese_locale();

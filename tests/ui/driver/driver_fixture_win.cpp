@@ -58,8 +58,16 @@ public:
         std::wstring path = folder() + name;
         if (made_.count(path) != 0)
             return path;
-        HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr);
+        // Folders on the way are made too, and every name is used in its \\?\ form, so that
+        // paths of any length can be made.
+        for (size_t end = name.find(L'\\'); end != std::wstring::npos;
+             end = name.find(L'\\', end + 1)) {
+            const std::wstring sub = folder() + name.substr(0, end);
+            if (CreateDirectoryW((L"\\\\?\\" + sub).c_str(), nullptr))
+                folders_.push_back(sub);
+        }
+        HANDLE file = CreateFileW((L"\\\\?\\" + path).c_str(), GENERIC_WRITE, 0, nullptr,
+                                  CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
         if (file == INVALID_HANDLE_VALUE)
             return L"<cannot create " + path + L">";
         DWORD written = 0;
@@ -80,7 +88,9 @@ public:
     void TearDown() override
     {
         for (const auto& entry : made_)
-            DeleteFileW(entry.first.c_str());
+            DeleteFileW((L"\\\\?\\" + entry.first).c_str());
+        for (auto sub = folders_.rbegin(); sub != folders_.rend(); ++sub)
+            RemoveDirectoryW((L"\\\\?\\" + *sub).c_str());
         if (!folder_.empty())
             RemoveDirectoryW(folder_.c_str());
     }
@@ -88,6 +98,7 @@ public:
 private:
     std::wstring folder_;
     std::map<std::wstring, bool> made_;
+    std::vector<std::wstring> folders_; // made on the way to files, outermost first
 };
 
 DriverFiles* DriverFiles::instance =
@@ -128,6 +139,11 @@ std::wstring pattern_file(uint64_t length)
 {
     return DriverFiles::instance->file(L"pattern_" + std::to_wstring(length) + L".bin",
                                        pattern_message(static_cast<size_t>(length)), 0);
+}
+
+std::wstring driver_file(const std::wstring& name, const std::vector<uint8_t>& bytes)
+{
+    return DriverFiles::instance->file(name, bytes, 0);
 }
 
 std::wstring long_run_file()

@@ -44,6 +44,9 @@ std::wstring dravik_held_exe();
 std::wstring driver_folder();
 // A file of length pattern bytes; made on first use.
 std::wstring pattern_file(uint64_t length);
+// A file of these bytes at name inside that folder (backslashes make the folders on the way;
+// any length); made on first use, its plain full path returned.
+std::wstring driver_file(const std::wstring& name, const std::vector<uint8_t>& bytes);
 // A sparse file of zero bytes, many chunks long, for runs that start_long_run holds.
 std::wstring long_run_file();
 

@@ -32,9 +32,10 @@ BOOL CALLBACK match_dialog(HWND window, LPARAM context)
 
 RemoteDialog::~RemoteDialog() { terminate(); }
 
-bool RemoteDialog::launch(const std::wstring& program, DWORD timeout_ms)
+bool RemoteDialog::launch(const std::wstring& program, DWORD timeout_ms,
+                          const std::wstring& arguments, const std::wstring& folder)
 {
-    if (start(program, timeout_ms))
+    if (start(program, timeout_ms, arguments, folder))
         return true;
     if (crashed_at_start_ == 0)
         return false;
@@ -44,10 +45,11 @@ bool RemoteDialog::launch(const std::wstring& program, DWORD timeout_ms)
                  "RemoteDialog: the program ended with 0x%08lX before its dialog "
                  "appeared; starting it once more\n",
                  crashed_at_start_);
-    return start(program, timeout_ms);
+    return start(program, timeout_ms, arguments, folder);
 }
 
-bool RemoteDialog::start(const std::wstring& program, DWORD timeout_ms)
+bool RemoteDialog::start(const std::wstring& program, DWORD timeout_ms,
+                         const std::wstring& arguments, const std::wstring& folder)
 {
     terminate();
     crashed_at_start_ = 0;
@@ -56,11 +58,13 @@ bool RemoteDialog::start(const std::wstring& program, DWORD timeout_ms)
         return false;
     }
     std::wstring command_line = L"\"" + program + L"\"";
+    if (!arguments.empty())
+        command_line += L" " + arguments;
     STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION created = {};
     if (!CreateProcessW(program.c_str(), &command_line[0], nullptr, nullptr, FALSE, 0, nullptr,
-                        nullptr, &startup, &created)) {
+                        folder.empty() ? nullptr : folder.c_str(), &startup, &created)) {
         error_ = L"CreateProcessW failed, error " + std::to_wstring(GetLastError());
         return false;
     }

@@ -31,7 +31,10 @@ public:
     // error() says why and the program, if it started, is ended. A program that ends with an
     // exception code before its dialog appears is started once more (and it is said on
     // standard error): Wine under load sometimes faults while it sets a process up.
-    bool launch(const std::wstring& program, DWORD timeout_ms);
+    // arguments follow the quoted program on its command line as given; folder, when not
+    // empty, is its current folder.
+    bool launch(const std::wstring& program, DWORD timeout_ms, const std::wstring& arguments = L"",
+                const std::wstring& folder = L"");
     HWND window() const { return window_; }
     HANDLE process() const { return process_; }
     const std::wstring& error() const { return error_; }
@@ -66,7 +69,8 @@ public:
     void terminate();
 
 private:
-    bool start(const std::wstring& program, DWORD timeout_ms);
+    bool start(const std::wstring& program, DWORD timeout_ms, const std::wstring& arguments,
+               const std::wstring& folder);
     HWND find_dialog() const;
 
     HANDLE process_ = nullptr;
