@@ -1,5 +1,5 @@
-// WorkerPool: queue order, permits, wait_idle with and without time-out, clear, destruction
-// with queued items, and restarts of a busy pool.
+// WorkerPool: queue order, permits (one by one and all at once), wait_idle with and without
+// time-out, clear, destruction with queued items, and restarts of a busy pool.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -97,24 +97,47 @@ TEST(WorkerPool, ItemsPostedBeforeStartRunAfterIt)
     EXPECT_EQ(tally.deleted, 10);
 }
 
-TEST(WorkerPool, NItemsRunTogetherAndWaitIdleReturnsAfterTheLastIsDeleted)
+// N items on N workers, posted one by one or all at once: every item starts without any further
+// post (post_all gives one permit per item), all run at the same time, and wait_idle returns
+// after the last is deleted. Each item waits, bounded, until all are inside.
+class WorkerPoolPosting : public testing::TestWithParam<bool> {};
+
+TEST_P(WorkerPoolPosting, NItemsRunTogetherAndWaitIdleReturnsAfterTheLastIsDeleted)
 {
-    WorkerPool pool(4);
+    const bool together = GetParam();
+    const int n = 4;
+    WorkerPool pool(n);
     ASSERT_EQ(pool.start(), 1);
     Tally tally;
     std::atomic<int> inside{0}, saw_all{0};
-    for (int i = 0; i < 4; ++i) {
-        pool.post(new ProbeItem(tally, [&] {
+    WorkItem* items[n];
+    for (WorkItem*& item : items)
+        item = new ProbeItem(tally, [&] {
             ++inside;
-            if (eventually([&] { return inside == 4; }))
+            if (eventually([&] { return inside == n; }, 3000))
                 ++saw_all;
             Sleep(20);
-        }));
+        });
+    if (together) {
+        WorkItem* with_null[] = {items[0], nullptr};
+        EXPECT_EQ(pool.post_all(with_null, 2), 0) << "a null item refuses them all";
+        EXPECT_EQ(pool.wait_idle(0), 1) << "nothing was posted";
+        ASSERT_EQ(pool.post_all(items, n), 1);
+    } else {
+        for (WorkItem* item : items)
+            ASSERT_EQ(pool.post(item), 1);
     }
-    EXPECT_EQ(pool.wait_idle(INFINITE), 1);
-    EXPECT_EQ(saw_all, 4);
-    EXPECT_EQ(tally.deleted, 4);
+    EXPECT_TRUE(eventually([&] { return inside == n; }, 3000))
+        << inside << " of " << n << " items started";
+    ASSERT_EQ(pool.wait_idle(5000), 1);
+    EXPECT_EQ(saw_all, n);
+    EXPECT_EQ(tally.deleted, n);
 }
+
+INSTANTIATE_TEST_SUITE_P(OneByOneOrAllAtOnce, WorkerPoolPosting, testing::Bool(),
+                         [](const testing::TestParamInfo<bool>& info) {
+                             return info.param ? "PostAll" : "Post";
+                         });
 
 TEST(WorkerPool, TimedWaitOnABusyPoolReturnsZeroAndTheItemStillCompletes)
 {

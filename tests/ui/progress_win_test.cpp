@@ -158,6 +158,40 @@ TEST_F(MainDialogTest, ProgressStepsEndOnTheLastValuesAndNeverUndoTheFullBar)
     attach_taskbar_progress(dialog_, nullptr);
 }
 
+// A run of more than 4 GiB: the taskbar is given the whole 64-bit total at every step, in step
+// with the bar, and the full total at the end.
+TEST_F(MainDialogTest, ProgressOverFourGibGivesTheTaskbarTheWholeTotal)
+{
+    FakeTaskbar taskbar;
+    TaskbarProgress progress(dialog_, GetDlgItem(dialog_, IDC_PROGRESS), &taskbar);
+    attach_taskbar_progress(dialog_, &progress);
+    main_dialog(dialog_)->current_job = reinterpret_cast<HashJob*>(&taskbar); // a run goes on
+    const unsigned long long gib = 1024 * mib, total = 5 * gib + 12345;
+    const std::string of_total = "/" + std::to_string(total);
+    progress.set_total(total);
+    progress.begin_progress();
+    EXPECT_EQ(taskbar.calls, (Calls{"state 2", "value 0" + of_total}));
+    const int bar_after[5] = {1999, 3999, 5999, 7999, 9999}; // k GiB of 5 GiB + 12345
+    for (int k = 1; k <= 5; ++k) {
+        show_progress_step(dialog_, progress, gib);
+        const std::string drawn = "value " + std::to_string(k * gib) + of_total;
+        const DWORD begin = GetTickCount();
+        while (taskbar.calls.back() != drawn && GetTickCount() - begin < 5000)
+            pump_messages(10);
+        EXPECT_EQ(taskbar.calls.back(), drawn);
+        EXPECT_EQ(bar_position(dialog_), bar_after[k - 1]) << k << " GiB";
+    }
+    show_progress_step(dialog_, progress, 12345);
+    progress.complete_progress();
+    EXPECT_EQ(bar_position(dialog_), 10000);
+    ASSERT_GE(taskbar.calls.size(), 2u);
+    EXPECT_EQ(taskbar.calls[taskbar.calls.size() - 2], "value " + std::to_string(total) + of_total);
+    EXPECT_EQ(taskbar.calls.back(), "state 2");
+
+    main_dialog(dialog_)->current_job = nullptr;
+    attach_taskbar_progress(dialog_, nullptr);
+}
+
 TEST_F(MainDialogTest, DialogHandsProgressMessagesToTheDisplay)
 {
     FakeTaskbar taskbar;
