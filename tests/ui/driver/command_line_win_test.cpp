@@ -9,8 +9,6 @@
 
 namespace {
 
-const int combo_ids[4] = {IDC_ROW1_COMBO, IDC_ROW2_COMBO, IDC_ROW3_COMBO, IDC_ROW4_COMBO};
-
 struct CommandLineCase {
     const char* name;
     // The command line's arguments and the path the field must then hold, for a test folder

@@ -8,8 +8,6 @@
 
 namespace {
 
-const int combo_ids[4] = {IDC_ROW1_COMBO, IDC_ROW2_COMBO, IDC_ROW3_COMBO, IDC_ROW4_COMBO};
-
 struct FileRun {
     uint64_t length;
     std::array<std::wstring, 4> rows;

@@ -19,6 +19,7 @@ const wchar_t* const status_copied =
 const wchar_t* const start_caption = L"開始(&S)";
 const wchar_t* const abort_caption = L"中断(&A)";
 const wchar_t* const no_algorithm = L"--------";
+const int combo_ids[4] = {IDC_ROW1_COMBO, IDC_ROW2_COMBO, IDC_ROW3_COMBO, IDC_ROW4_COMBO};
 const int input_ids[9] = {IDC_FILE_OPTION, IDC_TEXT_OPTION, IDC_PATH,
                           IDC_TEXT,        IDC_BROWSE,      IDC_ROW1_COMBO,
                           IDC_ROW2_COMBO,  IDC_ROW3_COMBO,  IDC_ROW4_COMBO};
@@ -27,7 +28,6 @@ namespace {
 
 const DWORD launch_timeout_ms = 30000;
 const uint64_t long_run_size = uint64_t(1) << 30; // zeros; seconds of digesting, were it let go
-const int combo_ids[4] = {IDC_ROW1_COMBO, IDC_ROW2_COMBO, IDC_ROW3_COMBO, IDC_ROW4_COMBO};
 const int result_ids[4] = {IDC_ROW1_RESULT, IDC_ROW2_RESULT, IDC_ROW3_RESULT, IDC_ROW4_RESULT};
 
 std::wstring widen(const std::string& text)

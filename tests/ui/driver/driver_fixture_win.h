@@ -25,6 +25,8 @@ extern const wchar_t* const status_copied;
 extern const wchar_t* const start_caption; // "開始(&S)"
 extern const wchar_t* const abort_caption; // "中断(&A)"
 extern const wchar_t* const no_algorithm;  // "--------"
+// The rows' algorithm lists, rows 1 to 4.
+extern const int combo_ids[4];
 // Disabled during a run: the options, both fields, the browse button, the four lists.
 extern const int input_ids[9];
 
