@@ -149,6 +149,21 @@ int32_t Thread::thread_main()
 
 HANDLE Thread::native_handle() { return handle_.load(); }
 
+void Thread::detach()
+{
+    if (on_own_thread())
+        return;
+    HANDLE handle = nullptr;
+    {
+        ScopedLock guard(&lock_);
+        handle = handle_.exchange(nullptr);
+        thread_id_ = 0;
+        suspended_ = 0;
+    }
+    if (handle != nullptr)
+        CloseHandle(handle);
+}
+
 uint32_t Thread::thread_id() { return thread_id_.load(); }
 
 int32_t Thread::run() { return 0; }

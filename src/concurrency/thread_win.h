@@ -22,6 +22,9 @@
 //   (or a sleep, which takes it) clears it; one wake ends every current sleep.
 // - set_priority clamps to -15..15 and applies at once, or when the next thread is created.
 // - exit_code is the exit code of the last thread that stop joined (0 before any).
+// - detach gives the running thread up without joining it: its handle is closed and the
+//   object forgets it, so that stop and the destructor return at once from then on. The body
+//   runs on; it must end by itself, and the object may then be destroyed on that thread.
 // - A derived class whose body uses its own members must stop the thread in its own
 //   destructor; Thread's destructor stops it too, but by then the derived part is gone. Never
 //   destroy the object on its own thread.
@@ -54,6 +57,7 @@ public:
     int32_t thread_main() override;
     virtual HANDLE native_handle();
     virtual uint32_t thread_id();
+    void detach();
 
     // The default body does nothing and returns 0.
     int32_t run() override;
