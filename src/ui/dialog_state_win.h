@@ -6,9 +6,14 @@
 //   main_dialog() reads it without a message, so the job's thread may use it too.
 // - Idle: current_job null, inputs enabled, 1088 reads "開始(&S)", dropped files accepted.
 //   Running: current_job set, inputs disabled, 1088 reads "中断(&A)", drops refused.
+// - run is the run identity whose messages the window acts on: the current job's from its
+//   Start on, kept after it completed or failed (its WM_PROGRESS_END is still to come), 0
+//   after an abort or before any run. A message of any other run changes nothing.
 #pragma once
 
 #include <windows.h>
+
+#include <cstdint>
 
 class HashJob;
 class TaskbarProgress;
@@ -17,6 +22,8 @@ struct MainDialog {
     HashJob* current_job = nullptr;      // the one run of the window; null when idle
     bool ending_job = false;             // a run is being ended: Start/Abort is ignored
     TaskbarProgress* progress = nullptr; // the entry point's; null until attached
+    uint32_t run = 0;                    // the run whose messages count (HashJob::run_id)
+    bool progress_shown = false;         // that run's WM_PROGRESS_BEGIN handled, not its END
 };
 
 // The dialog procedure (main_dialog_win.cpp), by which a live main dialog is known.

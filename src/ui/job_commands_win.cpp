@@ -1,6 +1,5 @@
 #include "ui/job_commands_win.h"
 
-#include "concurrency/serving_wait_win.h"
 #include "engine/hash_job_win.h"
 #include "engine/job_protocol.h"
 #include "ui/dialog_state_win.h"
@@ -9,43 +8,68 @@
 
 namespace {
 
-// Raises the job's stop signal and waits for its thread while serving the calls it makes into
-// the dialog's controls; then deletes the job, whose own stop finds the thread ended.
-void stop_and_delete(HashJob* job)
-{
-    job->request_stop();
-    wait_serving_sent_messages(job->native_handle());
-    delete job;
-}
-
-// Takes the job out of the window before stopping it, so that nothing reached while serving
+// Takes the job out of the window before ending it, so that nothing reached while serving
 // calls can see it again, and holds Start/Abort off until it is gone. The calls served may
 // have destroyed the window meanwhile: its state is looked up again afterwards.
-void end_current_job(HWND dialog)
+HashJob::Ending end_current_job(HWND dialog)
 {
     MainDialog* state = main_dialog(dialog);
     if (state == nullptr || state->current_job == nullptr)
-        return;
+        return HashJob::Ending();
     HashJob* job = state->current_job;
     state->current_job = nullptr;
     state->ending_job = true;
-    stop_and_delete(job);
+    const HashJob::Ending ending = HashJob::end(job);
     if (MainDialog* still = main_dialog(dialog))
         still->ending_job = false;
+    return ending;
+}
+
+// The window stops listening to its run: the progress display that run began is ended here,
+// since its WM_PROGRESS_END, if it ever comes, will not count.
+void leave_run(MainDialog* state)
+{
+    if (state->progress_shown && state->progress != nullptr)
+        state->progress->end_progress();
+    state->progress_shown = false;
+    state->run = 0;
 }
 
 void start_job(HWND dialog, MainDialog* state)
 {
-    state->current_job = new HashJob(dialog, state->progress);
-    if (state->current_job->start()) {
+    leave_run(state); // a finished run whose WM_PROGRESS_END is still queued
+    // The job clears them too as it prepares, but an abort may come before it does.
+    for (const HashSlot* slot = SlotControls; slot->combo != 0; ++slot)
+        SetDlgItemTextW(dialog, slot->result, L"");
+    HashJob* job = new HashJob(dialog, state->progress);
+    state->current_job = job;
+    state->run = job->run_id();
+    if (job->start()) {
         set_running_state(dialog, false);
         return;
     }
-    delete state->current_job;
     state->current_job = nullptr;
+    state->run = 0;
+    HashJob::end(job);
+}
+
+// A run's end as its own message reports it: only for the current run.
+bool end_reported_run(HWND dialog, uint32_t run)
+{
+    if (!is_current_run(dialog, run))
+        return false;
+    end_current_job(dialog);
+    set_running_state(dialog, true);
+    return true;
 }
 
 } // namespace
+
+bool is_current_run(HWND dialog, uint32_t run)
+{
+    const MainDialog* state = main_dialog(dialog);
+    return state != nullptr && run != 0 && run == state->run;
+}
 
 void start_or_abort_job(HWND dialog)
 {
@@ -56,25 +80,55 @@ void start_or_abort_job(HWND dialog)
         start_job(dialog, state);
         return;
     }
-    end_current_job(dialog);
+    const HashJob::Ending ending = end_current_job(dialog);
+    state = main_dialog(dialog);
+    if (state == nullptr)
+        return;
+    leave_run(state);
     set_running_state(dialog, true);
-    show_status(dialog, status_information,
-                result_message(static_cast<int32_t>(ResultCode::Aborted)));
+    // A press that met a run already complete, digests written: what it says stands.
+    const ResultCode shown = ending.completed ? ResultCode::Completed : ResultCode::Aborted;
+    show_status(dialog, status_information, result_message(static_cast<int32_t>(shown)));
 }
 
-void handle_job_done(HWND dialog)
+void handle_job_done(HWND dialog, uint32_t run)
 {
-    end_current_job(dialog);
-    set_running_state(dialog, true);
+    if (!end_reported_run(dialog, run))
+        return;
     show_status(dialog, status_information,
                 result_message(static_cast<int32_t>(ResultCode::Completed)));
 }
 
-void handle_job_failed(HWND dialog, WPARAM code)
+void handle_job_failed(HWND dialog, WPARAM code, uint32_t run)
 {
-    end_current_job(dialog);
-    set_running_state(dialog, true);
+    if (!end_reported_run(dialog, run))
+        return;
     show_run_failure(dialog, code);
 }
 
-void delete_current_job(HWND dialog) { end_current_job(dialog); }
+void handle_progress_begin(HWND dialog, uint32_t run)
+{
+    MainDialog* state = main_dialog(dialog);
+    if (!is_current_run(dialog, run) || state->progress == nullptr)
+        return;
+    state->progress->begin_progress();
+    state->progress_shown = true;
+}
+
+void handle_progress_end(HWND dialog, uint32_t run)
+{
+    MainDialog* state = main_dialog(dialog);
+    if (!is_current_run(dialog, run) || state->progress == nullptr)
+        return;
+    state->progress->end_progress();
+    state->progress_shown = false;
+}
+
+void delete_current_job(HWND dialog)
+{
+    end_current_job(dialog);
+    if (MainDialog* state = main_dialog(dialog)) {
+        state->run = 0;
+        state->progress_shown = false;
+    }
+}

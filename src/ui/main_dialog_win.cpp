@@ -94,23 +94,13 @@ void forget_state(HWND dialog)
     SetWindowLongPtrW(dialog, DWLP_USER, 0);
 }
 
-// The job's progress notifications, which only make sense with a progress display.
-BOOL on_progress(HWND dialog, UINT message, WPARAM wparam)
+// A progress step of the current run, which only makes sense with a progress display.
+BOOL on_progress_step(HWND dialog, WPARAM wparam, LPARAM lparam)
 {
     MainDialog* state = main_dialog(dialog);
-    TaskbarProgress* progress = state != nullptr ? state->progress : nullptr;
-    if (progress == nullptr)
-        return message != WM_PROGRESS_STEP;
-    if (message == WM_PROGRESS_BEGIN) {
-        progress->begin_progress();
-        return TRUE;
-    }
-    if (message == WM_PROGRESS_END) {
-        progress->end_progress();
-        return TRUE;
-    }
-    if (state->current_job != nullptr)
-        show_progress_step(dialog, *progress, wparam);
+    if (state != nullptr && state->progress != nullptr && state->current_job != nullptr &&
+        is_current_run(dialog, static_cast<uint32_t>(lparam)))
+        show_progress_step(dialog, *state->progress, wparam);
     return FALSE;
 }
 
@@ -133,7 +123,7 @@ HWND create_main_dialog(HINSTANCE instance)
     return CreateDialogParamW(instance, MAKEINTRESOURCEW(IDD_MAIN), nullptr, main_dialog_proc, 0);
 }
 
-INT_PTR CALLBACK main_dialog_proc(HWND dialog, UINT message, WPARAM wparam, LPARAM)
+INT_PTR CALLBACK main_dialog_proc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam)
 {
     switch (message) {
     case WM_INITDIALOG:
@@ -152,16 +142,21 @@ INT_PTR CALLBACK main_dialog_proc(HWND dialog, UINT message, WPARAM wparam, LPAR
     case WM_NCDESTROY:
         forget_state(dialog);
         return FALSE;
+    // The job's messages name their run in lParam.
     case WM_JOB_DONE:
-        handle_job_done(dialog);
+        handle_job_done(dialog, static_cast<uint32_t>(lparam));
         return TRUE;
     case WM_JOB_FAILED:
-        handle_job_failed(dialog, wparam);
+        handle_job_failed(dialog, wparam, static_cast<uint32_t>(lparam));
         return TRUE;
     case WM_PROGRESS_BEGIN:
+        handle_progress_begin(dialog, static_cast<uint32_t>(lparam));
+        return TRUE;
     case WM_PROGRESS_END:
+        handle_progress_end(dialog, static_cast<uint32_t>(lparam));
+        return TRUE;
     case WM_PROGRESS_STEP:
-        return on_progress(dialog, message, wparam);
+        return on_progress_step(dialog, wparam, lparam);
     case WM_TIMER:
         on_timer(dialog, wparam);
         return TRUE;

@@ -8,11 +8,17 @@
 
 #include <windows.h>
 
+#include <commctrl.h>
+
+#include <cstdio>
+#include <memory>
+
 #include "concurrency_test_support_win.h"
 #include "engine/job_protocol.h"
 #include "job_window_win.h"
 #include "support/reader_hold_win.h"
 #include "support/vectors.h"
+#include "ui/fake_taskbar_win.h"
 #include "ui/main_dialog_win.h"
 #include "ui/resource.h"
 
@@ -61,13 +67,15 @@ TEST_F(JobAbort, WhilePreparationWaitsForTheWindow)
     TestFile file("abort_prepare", pattern_message(3 * chunk));
     use_file(file.path());
     choose_rows({id_of(L"SHA512"), id_of(L"Whirlpool")});
-    auto* job = new HashJob(dialog_, progress_.get());
+    auto* job = new_job();
     ASSERT_NE(job->start(), 0);
     ASSERT_TRUE(wait_for_sent_message()); // prepare clearing row 1: this thread must serve it
     delete_job(job);
-    // The stop came before reading began: the loop never ran.
-    EXPECT_EQ(messages_, (std::vector<JobMessage>{begin_message(), end_message()}));
-    expect_aborted_run();
+    // The stop came while the job prepared: it opened nothing and posts nothing, so the window
+    // shows the abort alone.
+    EXPECT_EQ(messages_, std::vector<JobMessage>{});
+    for (int row = 0; row < slot_count; ++row)
+        EXPECT_EQ(result(row), L"") << "row " << row + 1;
     expect_no_thread_left();
 }
 
@@ -78,7 +86,7 @@ TEST_F(JobAbort, WhileReading)
     use_file(file.path());
     choose_rows({id_of(L"Whirlpool"), id_of(L"SHA512"), id_of(L"BLAKE512"), id_of(L"SM3")});
     ReaderHold hold(GetCurrentProcessId(), 3);
-    auto* job = new HashJob(dialog_, progress_.get());
+    auto* job = new_job();
     ASSERT_NE(job->start(), 0);
     ASSERT_TRUE(pump_until([&] { return hold.held() && count(WM_PROGRESS_STEP) >= 2; }));
     delete_job(job);
@@ -94,7 +102,7 @@ TEST_F(JobAbort, WhileTheJobWaitsToCompleteTheBar)
     TestFile file("abort_finishing", pattern_message(8 * chunk));
     use_file(file.path());
     choose_rows({id_of(L"SHA1"), id_of(L"MD5"), id_of(L"CRC32"), id_of(L"SHA3_512")});
-    auto* job = new HashJob(dialog_, progress_.get());
+    auto* job = new_job();
     ASSERT_NE(job->start(), 0);
     ASSERT_TRUE(serve_until_posted(WM_PROGRESS_BEGIN));
     ASSERT_TRUE(wait_for_sent_message());
@@ -133,7 +141,7 @@ TEST_F(JobAbort, WhileTheJobWritesTheLastDigest)
     HWND last_field = GetDlgItem(dialog_, SlotControls[1].result);
     StopOnWrite::original = reinterpret_cast<WNDPROC>(SetWindowLongPtrW(
         last_field, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(StopOnWrite::field_proc)));
-    auto* job = new HashJob(dialog_, progress_.get());
+    auto* job = new_job();
     StopOnWrite::job = job;
     ASSERT_NE(job->start(), 0);
     ASSERT_TRUE(pump_until([this] { return received(WM_PROGRESS_END); }));
@@ -144,8 +152,39 @@ TEST_F(JobAbort, WhileTheJobWritesTheLastDigest)
     expect_no_thread_left();
 }
 
+// A read that blocks in the system until it is cancelled: an empty pipe that promises bytes.
+HANDLE pipe_reader = nullptr;
+InputSource* open_empty_pipe(HWND)
+{
+    HandleHolder pipe;
+    pipe.take(pipe_reader);
+    pipe_reader = nullptr;
+    return new InputSource(pipe, 3 * chunk);
+}
+
+TEST_F(JobAbort, EndCancelsAReadThatBlocksAndCallsItAnAbort)
+{
+    HANDLE writer = nullptr;
+    ASSERT_TRUE(CreatePipe(&pipe_reader, &writer, nullptr, 0));
+    choose_rows({id_of(L"SHA256")});
+    auto* job = new_job(open_empty_pipe);
+    ASSERT_NE(job->start(), 0);
+    ASSERT_TRUE(pump_until([this] { return received(WM_PROGRESS_BEGIN); }));
+    const HashJob::Ending ending = HashJob::end(job);
+    // The read was cancelled: the thread ends although no byte ever comes (joined at once, or,
+    // on a machine too busy to end it within the wait, a little later by itself).
+    expect_no_thread_left();
+    CloseHandle(writer);
+    drain();
+    EXPECT_FALSE(received(WM_JOB_FAILED)) << "a cancelled read is an abort";
+    EXPECT_FALSE(received(WM_JOB_DONE));
+    std::printf("read of an empty pipe cancelled, thread %s\n",
+                ending.abandoned ? "given up" : "joined");
+}
+
 // Deletions at every kind of moment, one after the other: each returns, leaves either no
-// digest or the right one, and reports begin and end exactly once.
+// digest or the right one, and reports begin and end exactly once (or, stopped while it
+// prepared, nothing).
 TEST_F(JobAbort, FiveHundredStartsAndAbortsInARow)
 {
     const std::vector<uint8_t> bytes = pattern_message(3 * chunk / 2);
@@ -157,7 +196,7 @@ TEST_F(JobAbort, FiveHundredStartsAndAbortsInARow)
     int completed = 0;
     for (int cycle = 0; cycle < 500; ++cycle) {
         clear_record();
-        auto* job = new HashJob(dialog_, progress_.get());
+        auto* job = new_job();
         ASSERT_NE(job->start(), 0) << "cycle " << cycle;
         switch (cycle % 5) {
         case 1:
@@ -176,6 +215,9 @@ TEST_F(JobAbort, FiveHundredStartsAndAbortsInARow)
             break; // deleted at once
         }
         delete_job(job);
+        // Stopped while it prepared: nothing at all; else begin and end once each.
+        if (cycle % 5 <= 1 && messages_.empty())
+            continue;
         ASSERT_EQ(count(WM_PROGRESS_BEGIN), 1u) << "cycle " << cycle;
         ASSERT_EQ(messages_.back(), end_message()) << "cycle " << cycle;
         ASSERT_EQ(count(WM_PROGRESS_END), 1u) << "cycle " << cycle;
@@ -275,6 +317,120 @@ TEST_F(StartButton, ClosingTheWindowDuringARunEndsIt)
     EXPECT_FALSE(IsWindow(dialog_));
     EXPECT_FALSE(received(WM_JOB_DONE));
     expect_no_thread_left();
+}
+
+// A run whose reader is stuck in the system (a read that never returns, deaf to the stop):
+// Abort must give it up at once and leave a window that nothing of that run changes again,
+// however the run ends later; the run then frees its thread, workers and file by itself.
+class StuckRun : public StartButton {
+protected:
+    void SetUp() override
+    {
+        StartButton::SetUp();
+        display_.reset(new TaskbarProgress(dialog_, GetDlgItem(dialog_, IDC_PROGRESS), &taskbar_));
+        attach_taskbar_progress(dialog_, display_.get());
+    }
+    void TearDown() override
+    {
+        attach_taskbar_progress(dialog_, progress_.get());
+        StartButton::TearDown();
+    }
+
+    // Presses Abort during a run held stuck by hold; true when the window was idle, with the
+    // abort text, well within a second.
+    ::testing::AssertionResult abort_stuck_run(const ReaderHold& hold)
+    {
+        if (!pump_until([&] { return hold.held(); }))
+            return ::testing::AssertionFailure() << "the reader never got stuck";
+        const DWORD begin = GetTickCount();
+        press_start(dialog_);
+        const DWORD took = GetTickCount() - begin;
+        if (took > HashJob::end_wait_ms + 700)
+            return ::testing::AssertionFailure() << "Abort took " << took << " ms";
+        if (status() != L"情報: ダイジェスト取得処理を中止しました。" ||
+            start_caption(dialog_) != L"開始(&S)" || main_dialog(dialog_)->current_job != nullptr)
+            return ::testing::AssertionFailure() << "not idle after Abort";
+        return ::testing::AssertionSuccess();
+    }
+
+    // What the window shows: status, results, bar and every taskbar call so far.
+    std::vector<std::wstring> window_state()
+    {
+        std::vector<std::wstring> state = {status(), start_caption(dialog_)};
+        for (int row = 0; row < slot_count; ++row)
+            state.push_back(result(row));
+        HWND bar = GetDlgItem(dialog_, IDC_PROGRESS);
+        state.push_back(std::to_wstring(SendMessageW(bar, PBM_GETPOS, 0, 0)) +
+                        (IsWindowEnabled(bar) ? L" enabled" : L" disabled"));
+        for (const std::string& call : taskbar_.calls)
+            state.push_back(wide(call));
+        return state;
+    }
+
+    // The file is no longer open for reading once a writer may have it to itself.
+    static bool closed(const std::wstring& path)
+    {
+        HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (file == INVALID_HANDLE_VALUE)
+            return false;
+        CloseHandle(file);
+        return true;
+    }
+
+    FakeTaskbar taskbar_;
+    std::unique_ptr<TaskbarProgress> display_;
+};
+
+TEST_F(StuckRun, AbortGivesTheRunUpAndNothingOfItReachesTheWindowAfterwards)
+{
+    // Stuck where the input has been read: released, a run that ignored the stop would fill
+    // the bar, write its digests and report completion.
+    TestFile file("stuck_end", pattern_message(3 * chunk));
+    use_file(file.path());
+    choose_rows({id_of(L"SHA256"), id_of(L"MD5")});
+    ReaderHold stuck(GetCurrentProcessId(), ReaderHold::end_of_input, ReaderHold::deaf_to_stop);
+    press_start(dialog_);
+    ASSERT_TRUE(abort_stuck_run(stuck));
+    EXPECT_FALSE(IsWindowEnabled(GetDlgItem(dialog_, IDC_PROGRESS)));
+    ASSERT_FALSE(taskbar_.calls.empty());
+    EXPECT_EQ(taskbar_.calls.back(), "state 0");
+    const std::vector<std::wstring> after_abort = window_state();
+    stuck.release();
+    EXPECT_TRUE(eventually([&] { return closed(file.path()); })) << "the run kept its file";
+    expect_no_thread_left();
+    pump_until([] { return false; }, 300); // whatever the run posted on its way out
+    EXPECT_EQ(window_state(), after_abort);
+    EXPECT_FALSE(received(WM_JOB_DONE));
+}
+
+TEST_F(StuckRun, ANewRunGoesOnWhileTheOldOneIsStuck)
+{
+    TestFile stuck_file("stuck_read", pattern_message(4 * chunk));
+    const std::vector<uint8_t> bytes = pattern_message(chunk / 2);
+    TestFile second("stuck_second", bytes);
+    const std::vector<AlgorithmId> rows = {id_of(L"SHA1"), id_of(L"SHA3_256"), id_of(L"CRC32")};
+    choose_rows(rows);
+    use_file(stuck_file.path());
+    // Read 2 is reached only by the first run: the second's input is one chunk.
+    ReaderHold stuck(GetCurrentProcessId(), 2, ReaderHold::deaf_to_stop);
+    press_start(dialog_);
+    ASSERT_TRUE(abort_stuck_run(stuck));
+    use_file(second.path());
+    clear_record();
+    press_start(dialog_);
+    ASSERT_TRUE(pump_until([this] { return received(WM_PROGRESS_END); }));
+    EXPECT_EQ(status(), L"情報: ダイジェスト取得処理が完了しました。");
+    for (size_t row = 0; row < rows.size(); ++row)
+        EXPECT_EQ(result(static_cast<int>(row)),
+                  wide(one_shot_hex(rows[row], bytes.data(), bytes.size())));
+    EXPECT_EQ(taskbar_.calls.back(), "state 0");
+    const std::vector<std::wstring> after_second = window_state();
+    stuck.release();
+    EXPECT_TRUE(eventually([&] { return closed(stuck_file.path()); })) << "the run kept its file";
+    expect_no_thread_left();
+    pump_until([] { return false; }, 300);
+    EXPECT_EQ(window_state(), after_second);
 }
 
 TEST_F(StartButton, NothingChosenReportsItAndStaysIdle)

@@ -200,7 +200,7 @@ TEST_F(JobPrepare, ThreadsOfARunAreTheJobAndOneWorkerPerRowAtMost)
         choose_rows(std::vector<AlgorithmId>(static_cast<size_t>(rows), id_of(L"MD5")));
         clear_record();
         const long before = process_thread_count();
-        auto* job = new HashJob(dialog_, progress_.get());
+        auto* job = new_job();
         ASSERT_NE(job->start(), 0);
         ASSERT_TRUE(serve_until_posted(WM_PROGRESS_BEGIN));
         ASSERT_TRUE(wait_for_sent_message());

@@ -1,5 +1,7 @@
 #include "job_window_win.h"
 
+#include "ui/dialog_state_win.h"
+
 #include <commctrl.h>
 
 #include <ostream>
@@ -169,10 +171,17 @@ std::wstring JobWindowTest::result(int row) const
 
 std::wstring JobWindowTest::status() const { return text_of(GetDlgItem(dialog_, IDC_STATUS)); }
 
-bool JobWindowTest::run_job(HashJob::SourceOpener opener)
+HashJob* JobWindowTest::new_job(HashJob::SourceOpener opener)
 {
     HashJob* job = opener != nullptr ? new HashJob(dialog_, progress_.get(), opener)
                                      : new HashJob(dialog_, progress_.get());
+    main_dialog(dialog_)->run = job->run_id();
+    return job;
+}
+
+bool JobWindowTest::run_job(HashJob::SourceOpener opener)
+{
+    HashJob* job = new_job(opener);
     if (job->start() == 0) {
         delete job;
         ADD_FAILURE() << "the job's thread did not start";

@@ -64,6 +64,8 @@ protected:
     std::wstring result(int row) const;
     std::wstring status() const;
 
+    // A job for the dialog whose messages the dialog acts on (its current run); not started.
+    HashJob* new_job(HashJob::SourceOpener opener = nullptr);
     // Starts a job and runs the message loop until it reports its end (WM_PROGRESS_END, or
     // WM_JOB_FAILED before any WM_PROGRESS_BEGIN), then deletes it and takes what it left
     // queued. False when the job did not end in time.

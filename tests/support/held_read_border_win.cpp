@@ -23,6 +23,12 @@ void at_read_border(Thread& job, uint64_t reads, uint32_t length)
         SetEvent(held);
         CloseHandle(held);
     }
+    HANDLE deaf = OpenEventW(SYNCHRONIZE, FALSE, (name + L"-deaf").c_str());
+    if (deaf != nullptr) {
+        // A read that does not return: the stop is not looked at.
+        CloseHandle(deaf);
+        WaitForSingleObject(release, ReaderHold::stuck_limit_ms);
+    }
     while (job.should_continue() != 0 &&
            WaitForSingleObject(release, stop_poll_ms) == WAIT_TIMEOUT) {
     }

@@ -1,10 +1,12 @@
 #include "support/reader_hold_win.h"
 
-ReaderHold::ReaderHold(DWORD process_id, uint64_t read)
+ReaderHold::ReaderHold(DWORD process_id, uint64_t read, Stop stop)
 {
     const std::wstring name = event_name(process_id, read);
     release_ = CreateEventW(nullptr, TRUE, FALSE, name.c_str());
     held_ = CreateEventW(nullptr, TRUE, FALSE, (name + L"-held").c_str());
+    if (stop == deaf_to_stop)
+        deaf_ = CreateEventW(nullptr, TRUE, FALSE, (name + L"-deaf").c_str());
 }
 
 ReaderHold::~ReaderHold()
@@ -14,6 +16,8 @@ ReaderHold::~ReaderHold()
         CloseHandle(release_);
     if (held_ != nullptr)
         CloseHandle(held_);
+    if (deaf_ != nullptr)
+        CloseHandle(deaf_);
 }
 
 bool ReaderHold::held(DWORD timeout_ms) const

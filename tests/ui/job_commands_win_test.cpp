@@ -1,4 +1,6 @@
 // Start/Abort and the job's notifications in the window, with the stand-in job.
+#include <functional>
+
 #include "dialog_fixture_win.h"
 #include "engine/hash_job_win.h"
 #include "engine/job_protocol.h"
@@ -14,17 +16,33 @@ protected:
         HashJob::script = StandInScript();
         HashJob::live = 0;
         HashJob::join_timed_out = false;
+        HashJob::stuck_release = CreateEventW(nullptr, TRUE, FALSE, nullptr);
         MainDialogTest::SetUp();
     }
     void TearDown() override
     {
         MainDialogTest::TearDown();
-        EXPECT_EQ(HashJob::live, 0) << "every job is deleted";
+        SetEvent(HashJob::stuck_release);
+        EXPECT_TRUE(wait_for([] { return HashJob::live == 0; })) << "every job is deleted";
         EXPECT_FALSE(HashJob::join_timed_out) << "the window and the job waited on each other";
+        CloseHandle(HashJob::stuck_release);
     }
 
     void press_start() { SendMessageW(dialog_, WM_COMMAND, MAKEWPARAM(IDC_START, BN_CLICKED), 0); }
     HashJob* job() { return main_dialog(dialog_)->current_job; }
+    // The current run's identity, as its job's messages carry it in lParam.
+    LPARAM run() { return static_cast<LPARAM>(job()->run_id()); }
+    // Serves the window until condition holds, for at most 10 s.
+    bool wait_for(const std::function<bool()>& condition)
+    {
+        const DWORD begin = GetTickCount();
+        while (!condition()) {
+            if (GetTickCount() - begin > 10000)
+                return false;
+            pump_messages(10);
+        }
+        return true;
+    }
     bool idle()
     {
         return job() == nullptr && item_text(dialog_, IDC_START) == L"開始(&S)" &&
@@ -64,7 +82,7 @@ TEST_F(JobCommands, AbortServesTheJobsLastCallIntoTheWindow)
 TEST_F(JobCommands, DoneEndsTheRunWithItsStatus)
 {
     press_start();
-    PostMessageW(dialog_, WM_JOB_DONE, 0, 0);
+    PostMessageW(dialog_, WM_JOB_DONE, 0, run());
     pump_messages(200);
     EXPECT_TRUE(idle());
     EXPECT_EQ(HashJob::live, 0);
@@ -86,18 +104,78 @@ TEST_F(JobCommands, FailureShowsTheCodesText)
     for (const auto& c : cases) {
         press_start();
         ASSERT_TRUE(running());
-        SendMessageW(dialog_, WM_JOB_FAILED, c.code, 0);
+        SendMessageW(dialog_, WM_JOB_FAILED, c.code, run());
         EXPECT_TRUE(idle()) << c.code;
         EXPECT_EQ(item_text(dialog_, IDC_STATUS), c.status) << c.code;
     }
     EXPECT_EQ(HashJob::live, 0);
 }
 
-TEST_F(JobCommands, LateNotificationAfterAbortStillReports)
+TEST_F(JobCommands, NotificationsOfAnotherRunChangeNothing)
 {
+    TaskbarProgress progress(dialog_, GetDlgItem(dialog_, IDC_PROGRESS), nullptr);
+    attach_taskbar_progress(dialog_, &progress);
+    progress.set_total(4096);
+    // Run A completes; its WM_PROGRESS_END is still to come when run B starts.
+    press_start();
+    const LPARAM a = run();
+    SendMessageW(dialog_, WM_PROGRESS_BEGIN, 0, a);
+    SendMessageW(dialog_, WM_JOB_DONE, 0, a);
+    ASSERT_TRUE(idle());
+    press_start();
+    ASSERT_TRUE(running());
+    const LPARAM b = run();
+    SendMessageW(dialog_, WM_PROGRESS_BEGIN, 0, b);
+    SendMessageW(dialog_, WM_PROGRESS_STEP, 1024, b);
+    // A's late messages, and messages of a run never started, find B running.
+    for (LPARAM other : {a, b + 1, LPARAM(0)}) {
+        SendMessageW(dialog_, WM_PROGRESS_END, 0, other);
+        SendMessageW(dialog_, WM_PROGRESS_STEP, 1024, other);
+        SendMessageW(dialog_, WM_PROGRESS_BEGIN, 0, other);
+        SendMessageW(dialog_, WM_JOB_DONE, 0, other);
+        SendMessageW(dialog_, WM_JOB_FAILED, 6, other);
+        EXPECT_TRUE(running()) << other;
+        EXPECT_EQ(progress.done(), 1024u) << other;
+        EXPECT_EQ(item_text(dialog_, IDC_STATUS), L"計算中... 25.00% (1kB)") << other;
+    }
+    // After an abort the aborted run's own notifications are late ones too.
+    press_start();
+    for (UINT message : {WM_JOB_DONE, WM_JOB_FAILED, WM_PROGRESS_BEGIN})
+        SendMessageW(dialog_, message, 6, b);
+    EXPECT_TRUE(idle());
+    EXPECT_EQ(item_text(dialog_, IDC_STATUS), L"情報: ダイジェスト取得処理を中止しました。");
+    EXPECT_FALSE(IsWindowEnabled(GetDlgItem(dialog_, IDC_PROGRESS)));
+    attach_taskbar_progress(dialog_, nullptr);
+}
+
+TEST_F(JobCommands, AbortGivesUpAJobStuckInTheSystem)
+{
+    HashJob::script.stuck_after_stop = true;
+    press_start();
+    ASSERT_TRUE(running());
+    const DWORD begin = GetTickCount();
+    press_start();
+    EXPECT_LT(GetTickCount() - begin, 5000u) << "Abort waited for a job that does not end";
+    EXPECT_TRUE(idle());
+    EXPECT_EQ(item_text(dialog_, IDC_STATUS), L"情報: ダイジェスト取得処理を中止しました。");
+    EXPECT_EQ(HashJob::live, 1) << "the stuck job is left to free itself";
+    // A new run while the old one is stuck; then the old one ends and posts a finished run's
+    // messages, which must neither end the new run nor report anything.
+    HashJob::script.stuck_after_stop = false;
+    press_start();
+    ASSERT_TRUE(running());
+    SetEvent(HashJob::stuck_release);
+    EXPECT_TRUE(wait_for([] { return HashJob::live == 1; })) << "the stuck job never freed itself";
+    pump_messages(100);
+    EXPECT_TRUE(running());
+    EXPECT_EQ(item_text(dialog_, IDC_STATUS), L"情報: ダイジェスト取得処理を中止しました。");
+}
+
+TEST_F(JobCommands, AbortThatMeetsACompletedRunReportsTheCompletion)
+{
+    HashJob::script.completed = true;
     press_start();
     press_start();
-    SendMessageW(dialog_, WM_JOB_DONE, 0, 0);
     EXPECT_TRUE(idle());
     EXPECT_EQ(item_text(dialog_, IDC_STATUS), L"情報: ダイジェスト取得処理が完了しました。");
 }
@@ -128,16 +206,18 @@ TEST_F(JobCommands, ProgressStepsCountOnlyDuringARun)
     attach_taskbar_progress(dialog_, &progress);
     progress.set_total(4096);
     press_start();
-    SendMessageW(dialog_, WM_PROGRESS_BEGIN, 0, 0);
-    SendMessageW(dialog_, WM_PROGRESS_STEP, 1024, 0);
+    const LPARAM aborted = run();
+    SendMessageW(dialog_, WM_PROGRESS_BEGIN, 0, aborted);
+    SendMessageW(dialog_, WM_PROGRESS_STEP, 1024, aborted);
     EXPECT_EQ(item_text(dialog_, IDC_STATUS), L"計算中... 25.00% (1kB)");
-    press_start();
-    // A step that was already queued when the run was aborted changes nothing.
-    SendMessageW(dialog_, WM_PROGRESS_STEP, 1024, 0);
     EXPECT_EQ(progress.done(), 1024u);
-    EXPECT_EQ(item_text(dialog_, IDC_STATUS), L"情報: ダイジェスト取得処理を中止しました。");
-    SendMessageW(dialog_, WM_PROGRESS_END, 0, 0);
+    press_start();
+    // The abort ends the display at once; a step that was already queued changes nothing.
     EXPECT_EQ(progress.done(), 0u);
+    EXPECT_FALSE(IsWindowEnabled(GetDlgItem(dialog_, IDC_PROGRESS)));
+    SendMessageW(dialog_, WM_PROGRESS_STEP, 1024, aborted);
+    EXPECT_EQ(progress.done(), 0u);
+    EXPECT_EQ(item_text(dialog_, IDC_STATUS), L"情報: ダイジェスト取得処理を中止しました。");
     attach_taskbar_progress(dialog_, nullptr);
 }
 

@@ -199,24 +199,34 @@ TEST_F(MainDialogTest, DialogHandsProgressMessagesToTheDisplay)
     attach_taskbar_progress(dialog_, &progress);
     EXPECT_EQ(taskbar_progress(dialog_), &progress);
     progress.set_total(6 * mib);
+    // The messages name their run (lParam); only the dialog's current run's are acted on.
+    const LPARAM run = 7, other = 8;
+    main_dialog(dialog_)->run = run;
 
-    SendMessageW(dialog_, WM_PROGRESS_BEGIN, 0, 0);
+    SendMessageW(dialog_, WM_PROGRESS_BEGIN, 0, other);
+    EXPECT_FALSE(bar_enabled(dialog_));
+    SendMessageW(dialog_, WM_PROGRESS_BEGIN, 0, run);
     EXPECT_TRUE(bar_enabled(dialog_));
     // No run in the window: a step is not handled.
-    SendMessageW(dialog_, WM_PROGRESS_STEP, 2 * mib, 0);
+    SendMessageW(dialog_, WM_PROGRESS_STEP, 2 * mib, run);
     EXPECT_EQ(bar_position(dialog_), 0);
     EXPECT_EQ(item_text(dialog_, IDC_STATUS), L"");
     // During a run (any non-null job will do; nothing reaches it here).
     main_dialog(dialog_)->current_job = reinterpret_cast<HashJob*>(&taskbar);
-    SendMessageW(dialog_, WM_PROGRESS_STEP, 2 * mib, 0);
+    SendMessageW(dialog_, WM_PROGRESS_STEP, 2 * mib, other);
+    EXPECT_EQ(bar_position(dialog_), 0);
+    SendMessageW(dialog_, WM_PROGRESS_STEP, 2 * mib, run);
     main_dialog(dialog_)->current_job = nullptr;
     EXPECT_EQ(bar_position(dialog_), 3333);
     EXPECT_EQ(item_text(dialog_, IDC_STATUS), L"計算中... 33.33% (2MB)");
-    SendMessageW(dialog_, WM_PROGRESS_END, 0, 0);
+    SendMessageW(dialog_, WM_PROGRESS_END, 0, other);
+    EXPECT_TRUE(bar_enabled(dialog_));
+    SendMessageW(dialog_, WM_PROGRESS_END, 0, run);
     EXPECT_FALSE(bar_enabled(dialog_));
     EXPECT_EQ(bar_position(dialog_), 0);
     EXPECT_EQ(taskbar.calls.back(), "state 0");
 
+    main_dialog(dialog_)->run = 0;
     attach_taskbar_progress(dialog_, nullptr);
 }
 
