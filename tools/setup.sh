@@ -13,6 +13,7 @@ packages=(
   qemu-user
   libssl-dev zlib1g-dev
   openssl rhash
+  fuse3 libfuse3-dev pkg-config
 )
 
 missing=()

@@ -11,6 +11,9 @@
 # It uses a project-local Wine prefix under build/ (created on first use, about 10 s) with the
 # dialog fonts mapped to a CJK font, and a virtual display when there is no DISPLAY.
 # Usage: wine-run.sh PROGRAM.exe [ARGS...]
+#        wine-run.sh --stop-server   (ends the prefix's Wine server and its programs, and waits
+#        until it is gone: the next program starts a new one, in a namespace that has the
+#        mounts made meanwhile; tests/reliability/stalls.sh mounts a file system for its tests)
 # Overrides: DRAVIK_WINEPREFIX, DRAVIK_XVFB_DISPLAY (default :87), DRAVIK_XVFB_SCREEN (the size
 # of a display it starts, default 1280x1024x24), DRAVIK_WINE_DPI (the prefix's screen DPI),
 # DRAVIK_WINE_DESKTOP (WIDTHxHEIGHT: the prefix's windows in a Wine desktop window of that size).
@@ -50,6 +53,12 @@ in_root=(unshare --mount --propagation private -- bash -c '
 mkdir -p "$(dirname "$WINEPREFIX")"
 exec 9>"$WINEPREFIX.lock"
 flock 9
+
+if [ "${1:-}" = --stop-server ]; then
+  timeout -k 5 20 "${in_root[@]}" "${wine%/*}/wineserver" -k </dev/null >/dev/null 2>&1 || true
+  timeout -k 5 20 "${in_root[@]}" "${wine%/*}/wineserver" -w </dev/null >/dev/null 2>&1 || true
+  exit 0
+fi
 
 # One virtual display shared by every test, started once and left running for the next.
 if [ -z "${DISPLAY:-}" ]; then
