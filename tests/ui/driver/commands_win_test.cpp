@@ -154,6 +154,29 @@ TEST_F(HeldRun, AbortEndsALongRunAndFreesTheInputs)
     EXPECT_EQ(results()[3], own_digest(L"Whirlpool", "abc"));
 }
 
+TEST_F(HeldRun, AFinishedRunsLateMessagesLeaveTheNextRunAlone)
+{
+    // Run 1 of this process completes; run 2 is then held while it reads. The end-of-run
+    // messages of run 1 (its identity, 1, in lParam, as the program numbers its runs from 1),
+    // such as could still be queued when Start is pressed, reach the window during run 2.
+    ASSERT_TRUE(use_text(L"abc"));
+    ASSERT_TRUE(choose_rows({L"MD5", no_algorithm, no_algorithm, no_algorithm}));
+    std::wstring status;
+    ASSERT_TRUE(run(&status));
+    ASSERT_EQ(status, status_completed);
+    ASSERT_TRUE(use_file(long_run_file()));
+    ASSERT_TRUE(start_long_run());
+    const std::wstring progress = dravik_.text(IDC_STATUS);
+    for (LPARAM stale : {LPARAM(1), LPARAM(0)}) {
+        for (UINT message : {0x8012u, 0x8001u, 0x8002u}) // WM_PROGRESS_END, _JOB_DONE, _FAILED
+            ASSERT_TRUE(dravik_.send(message, 6, stale));
+    }
+    EXPECT_EQ(dravik_.text(IDC_START), abort_caption);
+    EXPECT_EQ(dravik_.text(IDC_STATUS), progress);
+    EXPECT_TRUE(dravik_.enabled(IDC_PROGRESS));
+    EXPECT_FALSE(dravik_.enabled(IDC_PATH));
+}
+
 TEST_F(HeldRun, ClosingDuringARunEndsTheProgramPromptly)
 {
     ASSERT_TRUE(use_file(long_run_file()));
