@@ -1,43 +1,9 @@
-// Entry point of Dravik.exe: the main dialog, the runtime locale, COM and the progress
-// display, then the message loop until the dialog is destroyed. A path on the command line
-// (a file dropped on the icon, "Open with", Send To) only fills the path field.
+// Entry point of Dravik.exe: the window's thread is the program's main thread.
 #include <windows.h>
 
-#include <string>
-
-#include "com/com_initializer_win.h"
-#include "text/text_encoding.h"
-#include "ui/input_panel_win.h"
-#include "ui/main_dialog_win.h"
-#include "ui/resource.h"
-#include "ui/taskbar_progress_win.h"
+#include "ui/main_window_win.h"
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int)
 {
-    HWND dialog = create_main_dialog(instance);
-    if (dialog == nullptr)
-        return 0;
-    const std::wstring path = command_line_path(GetCommandLineW());
-    if (!path.empty())
-        open_path(dialog, path.c_str());
-    ShowWindow(dialog, SW_SHOWNORMAL);
-    UpdateWindow(dialog);
-    ensure_japanese_locale();
-
-    ComInitializer com(true);
-    TaskbarProgress* progress = new TaskbarProgress(dialog, GetDlgItem(dialog, IDC_PROGRESS));
-    attach_taskbar_progress(dialog, progress);
-
-    MSG message = {};
-    while (GetMessageW(&message, nullptr, 0, 0) > 0) {
-        if (IsDialogMessageW(dialog, &message))
-            continue;
-        TranslateMessage(&message);
-        DispatchMessageW(&message);
-    }
-
-    // The window is gone by now, and with it every job that could use the progress display.
-    progress->release_taskbar();
-    delete progress;
-    return static_cast<int>(message.wParam);
+    return run_main_window(instance, GetCommandLineW());
 }

@@ -21,6 +21,10 @@ ITaskbarList3* create_taskbar_list()
     return taskbar;
 }
 
+// Sent to the bar by complete_progress from another thread: the completion, on the bar's.
+const UINT complete_message = WM_APP + 0x51;
+const UINT_PTR bar_subclass_id = 0x44524156; // "DRAV"
+
 } // namespace
 
 TaskbarProgress::TaskbarProgress(HWND window, HWND bar) : window_(window), bar_(bar)
@@ -36,10 +40,24 @@ TaskbarProgress::TaskbarProgress(HWND window, HWND bar, ITaskbarList3* taskbar)
     set_up_bar();
 }
 
-TaskbarProgress::~TaskbarProgress() { release_taskbar(); }
+TaskbarProgress::~TaskbarProgress()
+{
+    RemoveWindowSubclass(bar_, bar_proc, bar_subclass_id);
+    release_taskbar();
+}
+
+LRESULT CALLBACK TaskbarProgress::bar_proc(HWND bar, UINT message, WPARAM wparam, LPARAM lparam,
+                                           UINT_PTR, DWORD_PTR display)
+{
+    if (message != complete_message)
+        return DefSubclassProc(bar, message, wparam, lparam);
+    reinterpret_cast<TaskbarProgress*>(display)->complete_here();
+    return 0;
+}
 
 void TaskbarProgress::set_up_bar()
 {
+    SetWindowSubclass(bar_, bar_proc, bar_subclass_id, reinterpret_cast<DWORD_PTR>(this));
     SendMessageW(bar_, PBM_SETRANGE, 0, MAKELPARAM(0, bar_range));
     SendMessageW(bar_, PBM_SETPOS, 0, 0);
 }
@@ -98,8 +116,8 @@ bool TaskbarProgress::redraw()
 
 bool TaskbarProgress::draw_pending(DWORD now)
 {
-    // A fill by complete_progress may come at any moment from the job's thread; its bar
-    // message waits until this thread is done here, so the full bar is drawn last either way.
+    // A fill by complete_progress comes through this thread's messages, so it is never in
+    // the middle of a redraw here and the full bar is drawn last either way.
     if (!pending_ || completed_)
         return false;
     pending_ = false;
@@ -131,6 +149,15 @@ void TaskbarProgress::end_progress()
 }
 
 void TaskbarProgress::complete_progress()
+{
+    if (GetWindowThreadProcessId(bar_, nullptr) != GetCurrentThreadId()) {
+        SendMessageW(bar_, complete_message, 0, 0);
+        return;
+    }
+    complete_here();
+}
+
+void TaskbarProgress::complete_here()
 {
     completed_ = true;
     SendMessageW(bar_, PBM_SETPOS, bar_range, 0);

@@ -8,6 +8,11 @@
 // - The job's thread writes total (set_total) before it posts WM_PROGRESS_BEGIN, and calls
 //   complete_progress at the end of a finished run; every other operation runs on the
 //   window's thread. The posted message orders the write of total before its reads.
+// - Every call of the taskbar interface is made on the window's thread (the thread that made
+//   the display), whose apartment the taskbar object lives in: complete_progress called from
+//   another thread sends the work to the window's thread (through the bar, which the display
+//   subclasses) and returns once it is done. A sent message, which the window's serving waits
+//   serve, never a call that COM would marshal through the posted queue.
 // - Between runs the bar is disabled at 0 and the taskbar button shows no progress.
 // - Steps come one per chunk, hundreds a second. step redraws bar and taskbar at most once per
 //   redraw_interval_ms; a step within that time leaves its change to the redraw timer (WM_TIMER
@@ -54,8 +59,9 @@ public:
     bool redraw();
     // WM_PROGRESS_END: bar at 0 and disabled, taskbar at 0 of 0 and without progress.
     void end_progress();
-    // End of a finished run (job's thread): bar full, taskbar at total of total, normal.
-    // Steps and timer draw nothing after it, until the next begin_progress.
+    // End of a finished run (job's thread, or the window's): bar full, taskbar at total of
+    // total, normal, done on the window's thread. Steps and timer draw nothing after it,
+    // until the next begin_progress.
     void complete_progress() override;
     // Releases the taskbar interface; the bar goes on alone.
     void release_taskbar();
@@ -69,6 +75,9 @@ public:
     static int bar_position(uint64_t done, uint64_t total);
 
 private:
+    static LRESULT CALLBACK bar_proc(HWND bar, UINT message, WPARAM wparam, LPARAM lparam,
+                                     UINT_PTR id, DWORD_PTR display);
+    void complete_here();
     void set_up_bar();
     // Bar and taskbar at done, when a step is undrawn and the bar is not complete.
     bool draw_pending(DWORD now);
@@ -84,5 +93,5 @@ private:
     DWORD last_draw_ = 0;
     bool pending_ = false;
     bool timer_armed_ = false;
-    std::atomic<bool> completed_{false}; // set by complete_progress on the job's thread
+    std::atomic<bool> completed_{false}; // the bar filled by the completion
 };

@@ -319,10 +319,8 @@ TEST_F(StartButton, ClosingTheWindowDuringARunEndsIt)
     expect_no_thread_left();
 }
 
-// A run whose reader is stuck in the system (a read that never returns, deaf to the stop):
-// Abort must give it up at once and leave a window that nothing of that run changes again,
-// however the run ends later; the run then frees its thread, workers and file by itself.
-class StuckRun : public StartButton {
+// Runs through the Start button with the taskbar's calls recorded.
+class RecordedRun : public StartButton {
 protected:
     void SetUp() override
     {
@@ -336,7 +334,7 @@ protected:
         StartButton::TearDown();
     }
 
-    // Presses Abort during a run held stuck by hold; true when the window was idle, with the
+    // Presses Abort during a run held stuck by a deaf hold; true when the window was idle, with the
     // abort text, well within a second.
     ::testing::AssertionResult abort_stuck_run(const ReaderHold& hold)
     {
@@ -381,6 +379,33 @@ protected:
     FakeTaskbar taskbar_;
     std::unique_ptr<TaskbarProgress> display_;
 };
+
+// The taskbar object lives in the window thread's apartment: every call on that thread, the
+// completion's too (the job asks for it from its own), in the display's order.
+TEST_F(RecordedRun, TaskbarCallsAllComeFromTheWindowsThreadInOrder)
+{
+    const uint64_t size = 3 * chunk;
+    TestFile file("taskbar_thread", pattern_message(size));
+    use_file(file.path());
+    choose_rows({id_of(L"SHA1")});
+    press_start(dialog_);
+    ASSERT_TRUE(pump_until([this] { return received(WM_PROGRESS_END); }));
+    EXPECT_EQ(status(), L"情報: ダイジェスト取得処理が完了しました。");
+    const std::string total = "/" + std::to_string(size);
+    ASSERT_GE(taskbar_.calls.size(), 6u);
+    EXPECT_EQ(std::vector<std::string>(taskbar_.calls.begin(), taskbar_.calls.begin() + 2),
+              (std::vector<std::string>{"state 2", "value 0" + total}));
+    EXPECT_EQ(std::vector<std::string>(taskbar_.calls.end() - 4, taskbar_.calls.end()),
+              (std::vector<std::string>{"value " + std::to_string(size) + total, "state 2",
+                                        "value 0/0", "state 0"}));
+    for (size_t call = 0; call < taskbar_.threads.size(); ++call)
+        EXPECT_EQ(taskbar_.threads[call], GetCurrentThreadId()) << taskbar_.calls[call];
+}
+
+// A run whose reader is stuck in the system (a read that never returns, deaf to the stop):
+// Abort must give it up at once and leave a window that nothing of that run changes again,
+// however the run ends later; the run then frees its thread, workers and file by itself.
+using StuckRun = RecordedRun;
 
 TEST_F(StuckRun, AbortGivesTheRunUpAndNothingOfItReachesTheWindowAfterwards)
 {

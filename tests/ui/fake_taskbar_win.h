@@ -1,5 +1,6 @@
 // An ITaskbarList3 that records the progress calls made on it, in order, as text:
-// "state <flags>" and "value <done>/<total>", each with the window it was for.
+// "state <flags>" and "value <done>/<total>", each with the window it was for and the thread
+// that made it.
 #pragma once
 
 #include <windows.h>
@@ -12,6 +13,7 @@
 class FakeTaskbar : public ITaskbarList3 {
 public:
     std::vector<std::string> calls;
+    std::vector<DWORD> threads; // of each call
     HWND last_window = nullptr;
     LONG references = 1;
 
@@ -28,12 +30,14 @@ public:
     {
         last_window = window;
         calls.push_back("value " + std::to_string(done) + "/" + std::to_string(total));
+        threads.push_back(GetCurrentThreadId());
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE SetProgressState(HWND window, TBPFLAG flags) override
     {
         last_window = window;
         calls.push_back("state " + std::to_string(static_cast<int>(flags)));
+        threads.push_back(GetCurrentThreadId());
         return S_OK;
     }
 

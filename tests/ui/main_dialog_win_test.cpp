@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <commctrl.h>
+#include <objbase.h>
 
 #include <cwctype>
 #include <string>
@@ -11,6 +12,7 @@
 #include "dialog_fixture_win.h"
 #include "dialog_template_win.h"
 #include "engine/job_protocol.h"
+#include "ui/main_window_win.h"
 #include "ui/resource.h"
 
 namespace {
@@ -165,6 +167,59 @@ TEST(DialogTemplate, ControlsAsTheLayoutGivesThem)
         EXPECT_EQ(got.style & want.required, want.required);
         EXPECT_EQ(got.style & want.excluded, 0u);
     }
+}
+
+// The program's window thread, as the entry point runs it, on a thread of the test's own;
+// the apartment is asked on that thread, through a subclass of the dialog.
+const UINT ask_apartment = WM_APP + 0x77;
+WNDPROC dialog_procedure = nullptr;
+LRESULT CALLBACK apartment_asking_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam)
+{
+    if (message != ask_apartment)
+        return CallWindowProcW(dialog_procedure, window, message, wparam, lparam);
+    APTTYPE type = APTTYPE_CURRENT;
+    APTTYPEQUALIFIER qualifier = APTTYPEQUALIFIER_NONE;
+    return CoGetApartmentType(&type, &qualifier) == S_OK ? type : -1;
+}
+
+DWORD WINAPI window_thread(void*)
+{
+    return static_cast<DWORD>(run_main_window(GetModuleHandleW(nullptr), L"Dravik.exe"));
+}
+
+BOOL CALLBACK take_dialog(HWND window, LPARAM found)
+{
+    wchar_t class_name[16] = {};
+    GetClassNameW(window, class_name, 16);
+    if (std::wstring(class_name) != L"#32770")
+        return TRUE;
+    *reinterpret_cast<HWND*>(found) = window;
+    return FALSE;
+}
+
+TEST(MainWindow, ItsThreadIsASingleThreadedApartment)
+{
+    // The shell's objects behind the open-file dialog cannot be made in a multithreaded one.
+    DWORD id = 0;
+    HANDLE thread = CreateThread(nullptr, 0, window_thread, nullptr, 0, &id);
+    ASSERT_NE(thread, nullptr);
+    HWND dialog = nullptr;
+    for (int i = 0; i < 500 && dialog == nullptr; ++i) {
+        Sleep(20);
+        EnumThreadWindows(id, take_dialog, reinterpret_cast<LPARAM>(&dialog));
+    }
+    ASSERT_NE(dialog, nullptr) << "no main dialog";
+    // The dialog exists before COM is set up: wait until the display is attached after it.
+    for (int i = 0; i < 500 && taskbar_progress(dialog) == nullptr; ++i)
+        Sleep(20);
+    dialog_procedure = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrW(dialog, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(apartment_asking_proc)));
+    DWORD_PTR type = 0;
+    EXPECT_NE(SendMessageTimeoutW(dialog, ask_apartment, 0, 0, SMTO_BLOCK, 10000, &type), 0);
+    EXPECT_TRUE(type == APTTYPE_STA || type == APTTYPE_MAINSTA) << "apartment type " << type;
+    PostMessageW(dialog, WM_CLOSE, 0, 0);
+    EXPECT_EQ(WaitForSingleObject(thread, 10000), WAIT_OBJECT_0);
+    CloseHandle(thread);
 }
 
 TEST(ProgramResources, IconAndManifest)
