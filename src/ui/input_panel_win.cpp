@@ -1,10 +1,13 @@
 #include "ui/input_panel_win.h"
 
+#include <cderr.h>
 #include <commdlg.h>
 #include <shellapi.h>
 
 #include <cwchar>
+#include <vector>
 
+#include "engine/input_path_win.h"
 #include "ui/resource.h"
 
 namespace {
@@ -36,10 +39,28 @@ void update_character_counter(HWND dialog)
     SetDlgItemTextW(dialog, IDC_CHARACTER_COUNT, count);
 }
 
-void browse_for_file(HWND dialog)
+// The folder part of a path (C:\a\b.bin gives C:\a\), when that folder exists; else
+// empty.
+std::wstring existing_folder_of(const std::wstring& path)
 {
+    const size_t end = path.find_last_of(L"\\/");
+    if (end == std::wstring::npos)
+        return std::wstring();
+    const std::wstring folder = path.substr(0, end + 1);
+    const DWORD attributes = GetFileAttributesW(folder.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0)
+        return std::wstring();
+    return folder;
+}
+
+void browse_for_file(HWND dialog, const FileDialogCalls& calls)
+{
+    std::vector<wchar_t> field(path_field_limit + 1);
+    GetDlgItemTextW(dialog, IDC_PATH, field.data(), path_field_limit + 1);
+    // The path as a run takes it: "Copy as path" quotes, which the dialog refuses, dropped.
+    const std::wstring name = unquoted_path(field.data());
     wchar_t file_name[file_name_buffer_size] = {};
-    GetDlgItemTextW(dialog, IDC_PATH, file_name, path_field_limit + 1);
+    wcsncpy(file_name, name.c_str(), file_name_buffer_size - 1);
 
     OPENFILENAMEW request = {};
     request.lStructSize = sizeof request;
@@ -50,10 +71,23 @@ void browse_for_file(HWND dialog)
     request.lpstrFile = file_name;
     request.nMaxFile = file_name_buffer_size;
     request.lpstrTitle = L"ハッシュを計算するファイルを選択する";
+    // The current folder stays where the program started: a relative path typed later is
+    // taken from there, not from the folder last browsed.
     request.Flags = OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_EXPLORER |
-                    OFN_ENABLEHOOK | OFN_ENABLESIZING;
+                    OFN_ENABLEHOOK | OFN_ENABLESIZING | OFN_NOCHANGEDIR;
     request.lpfnHook = file_dialog_hook;
-    if (GetOpenFileNameW(&request))
+    if (calls.show(&request)) {
+        SetDlgItemTextW(dialog, IDC_PATH, file_name);
+        return;
+    }
+    // A name the dialog refuses (characters no file name has) would end it before it shows:
+    // it is shown without one, in the name's folder where that exists.
+    if (calls.error() != FNERR_INVALIDFILENAME)
+        return;
+    const std::wstring folder = existing_folder_of(name);
+    file_name[0] = L'\0';
+    request.lpstrInitialDir = folder.empty() ? nullptr : folder.c_str();
+    if (calls.show(&request))
         SetDlgItemTextW(dialog, IDC_PATH, file_name);
 }
 

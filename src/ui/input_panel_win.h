@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <commdlg.h>
 #include <shellapi.h>
 
 #include <string>
@@ -18,10 +19,17 @@ inline constexpr int dropped_path_limit = 4095;
 // (at most 4095; a character outside the basic plane counts 2).
 void update_character_counter(HWND dialog);
 
-// Button 1005: the system's open-file dialog, starting from the path field's text; a chosen
-// file's full path replaces the path field. Cancel changes nothing, and the option buttons
-// are never touched.
-void browse_for_file(HWND dialog);
+// Button 1005: the system's open-file dialog, starting from the path field's text as a run
+// takes it (one pair of quotes around it dropped); a name the dialog refuses opens it with
+// no name, in that name's folder where it has one. A chosen file's full path replaces the
+// path field. Cancel changes nothing, the option buttons are never touched, and the process's
+// current folder stays as it was.
+// The system's calls behind it; tests put a dialog of their own in their place.
+struct FileDialogCalls {
+    BOOL(WINAPI* show)(LPOPENFILENAMEW) = GetOpenFileNameW;
+    DWORD(WINAPI* error)() = CommDlgExtendedError;
+};
+void browse_for_file(HWND dialog, const FileDialogCalls& calls = FileDialogCalls());
 
 // WM_DROPFILES: exactly one dropped path (a folder too) goes into the path field and selects
 // the file option; two or more do nothing. The drop is always released.

@@ -1,11 +1,13 @@
 // The input panel: the character counter, dropped files and the file browser.
 #include <windows.h>
 
+#include <cderr.h>
 #include <shlobj.h>
 
 #include <atomic>
 #include <cwchar>
 #include <thread>
+#include <vector>
 
 #include "dialog_fixture_win.h"
 #include "ui/input_panel_win.h"
@@ -210,6 +212,87 @@ TEST_F(MainDialogTest, CancelledBrowseChangesNothing)
     }
     EXPECT_EQ(item_text(dialog_, IDC_PATH), L"C:\\no such folder\\file.bin");
     EXPECT_EQ(IsDlgButtonChecked(dialog_, IDC_FILE_OPTION), BST_CHECKED);
+}
+
+// An open-file dialog with Windows' rule for its first name: a name with a character that no
+// file name has is refused (FNERR_INVALIDFILENAME) and nothing is shown; any other is
+// "shown" and cancelled. Every call is recorded. (Wine's dialog shows whatever it is given.)
+struct StrictFileDialog {
+    struct Call {
+        std::wstring name, folder;
+        DWORD flags;
+    };
+    static std::vector<Call> calls;
+    static DWORD error;
+    static BOOL WINAPI show(LPOPENFILENAMEW request)
+    {
+        const std::wstring name = request->lpstrFile;
+        calls.push_back({name, request->lpstrInitialDir != nullptr ? request->lpstrInitialDir : L"",
+                         request->Flags});
+        error = name.find_first_of(L"\"<>|") != std::wstring::npos ? FNERR_INVALIDFILENAME : 0;
+        return FALSE;
+    }
+    static DWORD WINAPI last_error() { return error; }
+};
+std::vector<StrictFileDialog::Call> StrictFileDialog::calls;
+DWORD StrictFileDialog::error = 0;
+
+TEST_F(MainDialogTest, BrowseShowsTheDialogForWhateverThePathFieldHolds)
+{
+    const struct {
+        const wchar_t* field;
+        std::vector<std::wstring> names, folders; // of each dialog asked for
+    } cases[] = {
+        // "Copy as path": the dialog starts from the file, unquoted, as a run takes it.
+        {L"\"C:\\windows\\some folder\\file name.bin\"",
+         {L"C:\\windows\\some folder\\file name.bin"},
+         {L""}},
+        // Refused: shown again without a name, in the name's folder where it exists.
+        {L"C:\\windows\\a<b>|c.bin", {L"C:\\windows\\a<b>|c.bin", L""}, {L"", L"C:\\windows\\"}},
+        {L"C:\\no such folder\\a<b>.bin", {L"C:\\no such folder\\a<b>.bin", L""}, {L"", L""}},
+    };
+    FileDialogCalls strict;
+    strict.show = StrictFileDialog::show;
+    strict.error = StrictFileDialog::last_error;
+    int number = 0;
+    for (const auto& c : cases) {
+        ++number;
+        StrictFileDialog::calls.clear();
+        set_item_text(dialog_, IDC_PATH, c.field);
+        browse_for_file(dialog_, strict);
+        ASSERT_EQ(StrictFileDialog::calls.size(), c.names.size()) << "case " << number;
+        for (size_t i = 0; i < c.names.size(); ++i) {
+            EXPECT_EQ(StrictFileDialog::calls[i].name, c.names[i]) << "case " << number;
+            EXPECT_EQ(StrictFileDialog::calls[i].folder, c.folders[i]) << "case " << number;
+            EXPECT_NE(StrictFileDialog::calls[i].flags & OFN_NOCHANGEDIR, 0u);
+        }
+        EXPECT_EQ(StrictFileDialog::error, 0u) << "the last dialog was refused: nothing showed";
+        EXPECT_EQ(item_text(dialog_, IDC_PATH), c.field) << "a cancel changes nothing";
+    }
+}
+
+TEST_F(MainDialogTest, BrowsingLeavesTheCurrentFolder)
+{
+    // A relative path typed after browsing is taken from where the program started, not from
+    // the folder the user browsed to.
+    wchar_t before[MAX_PATH] = {};
+    GetCurrentDirectoryW(MAX_PATH, before);
+    const std::wstring file = make_temporary_file();
+    ASSERT_NE(CompareStringOrdinal(file.substr(0, file.find_last_of(L'\\')).c_str(), -1, before, -1,
+                                   TRUE),
+              CSTR_EQUAL)
+        << "the file must lie in another folder";
+    set_item_text(dialog_, IDC_PATH, file);
+    {
+        FileDialogUser user(true);
+        browse_for_file(dialog_);
+        user.wait();
+        ASSERT_TRUE(user.found());
+    }
+    wchar_t after[MAX_PATH] = {};
+    GetCurrentDirectoryW(MAX_PATH, after);
+    EXPECT_STREQ(after, before);
+    DeleteFileW(file.c_str());
 }
 
 } // namespace
