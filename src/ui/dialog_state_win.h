@@ -24,6 +24,7 @@ struct MainDialog {
     TaskbarProgress* progress = nullptr; // the entry point's; null until attached
     uint32_t run = 0;                    // the run whose messages count (HashJob::run_id)
     bool progress_shown = false;         // that run's WM_PROGRESS_BEGIN handled, not its END
+    bool text_hashed = false;            // the last run started with the text option chosen
 };
 
 // The dialog procedure (main_dialog_win.cpp), by which a live main dialog is known.

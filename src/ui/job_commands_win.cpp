@@ -3,6 +3,7 @@
 #include "engine/hash_job_win.h"
 #include "engine/job_protocol.h"
 #include "ui/dialog_state_win.h"
+#include "ui/resource.h"
 #include "ui/status_line_win.h"
 #include "ui/taskbar_progress_win.h"
 
@@ -42,6 +43,7 @@ void start_job(HWND dialog, MainDialog* state)
     for (const HashSlot* slot = SlotControls; slot->combo != 0; ++slot)
         SetDlgItemTextW(dialog, slot->result, L"");
     HashJob* job = new HashJob(dialog, state->progress);
+    state->text_hashed = IsDlgButtonChecked(dialog, IDC_TEXT_OPTION) == BST_CHECKED;
     state->current_job = job;
     state->run = job->run_id();
     if (job->start()) {

@@ -58,12 +58,53 @@ BOOL initialise(HWND dialog)
     return TRUE;
 }
 
+// The window is idle: no run writes the fields and the input panel is the user's.
+bool idle(HWND dialog)
+{
+    const MainDialog* state = main_dialog(dialog);
+    return state != nullptr && state->current_job == nullptr && !state->ending_job;
+}
+
+// An option clicked: the results stand only while the option is the one they were made with.
+void option_clicked(HWND dialog)
+{
+    const MainDialog* state = main_dialog(dialog);
+    if (idle(dialog) &&
+        (IsDlgButtonChecked(dialog, IDC_TEXT_OPTION) == BST_CHECKED) != state->text_hashed)
+        clear_results(dialog);
+}
+
+// CBN_SELCHANGE of a row's list: true when id is one, and that row's result goes.
+bool row_algorithm_changed(HWND dialog, int id)
+{
+    for (int row = 0; row < slot_count; ++row) {
+        if (SlotControls[row].combo != id)
+            continue;
+        if (idle(dialog))
+            clear_results(dialog, row);
+        return true;
+    }
+    return false;
+}
+
 void run_command(HWND dialog, int id, int notification)
 {
     switch (id) {
     case IDC_TEXT:
         if (notification == EN_UPDATE)
             update_character_counter(dialog);
+        else if (notification == EN_CHANGE && idle(dialog))
+            clear_results(dialog);
+        return;
+    case IDC_PATH:
+        // Typed, pasted, dropped or chosen in the open-file dialog alike.
+        if (notification == EN_CHANGE && idle(dialog))
+            clear_results(dialog);
+        return;
+    case IDC_FILE_OPTION:
+    case IDC_TEXT_OPTION:
+        if (notification == BN_CLICKED)
+            option_clicked(dialog);
         return;
     case IDC_BROWSE:
         browse_for_file(dialog);
@@ -75,6 +116,8 @@ void run_command(HWND dialog, int id, int notification)
         DestroyWindow(dialog);
         return;
     default:
+        if (notification == CBN_SELCHANGE && row_algorithm_changed(dialog, id))
+            return;
         // Row buttons; every other id (IDOK and IDCANCEL from Enter and Escape) does nothing.
         run_row_command(dialog, id);
         return;

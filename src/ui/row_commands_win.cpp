@@ -95,3 +95,10 @@ bool run_row_command(HWND dialog, int command_id)
     }
     return false;
 }
+
+void clear_results(HWND dialog, int row)
+{
+    for (int index = 0; index < slot_count; ++index)
+        if (row < 0 || row == index)
+            SetDlgItemTextW(dialog, SlotControls[index].result, L"");
+}

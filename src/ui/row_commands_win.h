@@ -21,3 +21,9 @@ int compare_row_texts(HWND dialog, int result_id, int verify_id);
 
 // Runs the row command whose button is command_id; false when it is no row button.
 bool run_row_command(HWND dialog, int command_id);
+
+// The input was changed after a run (the path or text field edited, the file/text option
+// switched, a file dropped or chosen): the results go, so that Verify and Copy never speak for
+// data that was not read. row 0..3: only that row's result (its algorithm was changed); -1:
+// all four. The verify fields keep what the user typed; nothing is reported.
+void clear_results(HWND dialog, int row = -1);

@@ -1,10 +1,17 @@
 // The row commands through the dialog's buttons: copy, "↓" and verify.
+#include <windows.h>
+
+#include <shlobj.h>
+
+#include <algorithm>
 #include <atomic>
 #include <cstring>
 #include <thread>
+#include <vector>
 
 #include "dialog_fixture_win.h"
 #include "engine/job_protocol.h"
+#include "ui/resource.h"
 #include "ui/row_commands_win.h"
 
 namespace {
@@ -149,6 +156,82 @@ TEST_F(MainDialogTest, DownArrowThenVerifyMatchesOnEveryRow)
         EXPECT_EQ(item_text(dialog_, 1082), L"情報: ダイジェスト文字列は一致しています。")
             << slot->verify_button;
     }
+}
+
+// After a run the results belong to the input that was read: any change of the input takes
+// them away (so that Verify says there is nothing to verify and Copy copies nothing), one
+// row's algorithm changed takes that row's; the verify fields and the status line stay.
+TEST_F(MainDialogTest, ChangingTheInputAfterARunClearsTheResultsItMade)
+{
+    using Change = void (*)(HWND dialog);
+    const struct {
+        const char* what;
+        Change change;
+        std::vector<int> cleared; // rows
+    } cases[] = {
+        {"path edited", [](HWND d) { set_item_text(d, IDC_PATH, L"C:\\other.bin"); }, {0, 1, 2, 3}},
+        {"text edited", [](HWND d) { set_item_text(d, IDC_TEXT, L"abd"); }, {0, 1, 2, 3}},
+        {"text option chosen",
+         [](HWND d) { SendDlgItemMessageW(d, IDC_TEXT_OPTION, BM_CLICK, 0, 0); },
+         {0, 1, 2, 3}},
+        {"file option clicked again",
+         [](HWND d) { SendDlgItemMessageW(d, IDC_FILE_OPTION, BM_CLICK, 0, 0); },
+         {}},
+        {"file dropped",
+         [](HWND d) {
+             const wchar_t name[] = L"C:\\dropped.bin";
+             HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT,
+                                         sizeof(DROPFILES) + sizeof name + sizeof(wchar_t));
+             auto* header = static_cast<DROPFILES*>(GlobalLock(block));
+             header->pFiles = sizeof(DROPFILES);
+             header->fWide = TRUE;
+             memcpy(header + 1, name, sizeof name);
+             GlobalUnlock(block);
+             SendMessageW(d, WM_DROPFILES, reinterpret_cast<WPARAM>(block), 0);
+         },
+         {0, 1, 2, 3}},
+        {"row 2's algorithm changed",
+         [](HWND d) {
+             SendDlgItemMessageW(d, SlotControls[1].combo, CB_SETCURSEL, 5, 0);
+             SendMessageW(d, WM_COMMAND, MAKEWPARAM(SlotControls[1].combo, CBN_SELCHANGE),
+                          reinterpret_cast<LPARAM>(GetDlgItem(d, SlotControls[1].combo)));
+         },
+         {1}},
+        {"row 1's digest moved down", [](HWND d) { press(d, SlotControls[0].down_button); }, {}},
+        {"path edited during a run",
+         [](HWND d) {
+             main_dialog(d)->current_job = reinterpret_cast<HashJob*>(d); // never reached
+             set_item_text(d, IDC_PATH, L"C:\\during.bin");
+             main_dialog(d)->current_job = nullptr;
+         },
+         {}},
+    };
+    for (const auto& c : cases) {
+        // The window as a run over a file left it.
+        CheckRadioButton(dialog_, IDC_FILE_OPTION, IDC_TEXT_OPTION, IDC_FILE_OPTION);
+        for (const HashSlot* slot = SlotControls; slot->combo != 0; ++slot) {
+            set_item_text(dialog_, slot->result, digest);
+            set_item_text(dialog_, slot->verify, L"typed");
+        }
+        set_item_text(dialog_, IDC_STATUS, L"情報: ダイジェスト取得処理が完了しました。");
+        c.change(dialog_);
+        for (int row = 0; row < slot_count; ++row) {
+            const bool cleared =
+                std::find(c.cleared.begin(), c.cleared.end(), row) != c.cleared.end();
+            EXPECT_EQ(item_text(dialog_, SlotControls[row].result), cleared ? L"" : digest)
+                << c.what << ", row " << row + 1;
+            if (row > 0 || std::string(c.what) != "row 1's digest moved down") {
+                EXPECT_EQ(item_text(dialog_, SlotControls[row].verify), L"typed") << c.what;
+            }
+        }
+        EXPECT_EQ(item_text(dialog_, IDC_STATUS), L"情報: ダイジェスト取得処理が完了しました。")
+            << c.what;
+    }
+    // Verify now has nothing to compare, not a match of what was never read.
+    set_item_text(dialog_, IDC_PATH, L"C:\\b.bin");
+    set_item_text(dialog_, SlotControls[0].verify, digest);
+    press(dialog_, SlotControls[0].verify_button);
+    EXPECT_EQ(item_text(dialog_, IDC_STATUS), L"警告: 検証対象のダイジェストがありません。");
 }
 
 } // namespace

@@ -120,6 +120,31 @@ TEST_F(DriverTest, VerifyDownAndCopyWorkOnTheirOwnRow)
     EXPECT_EQ(clipboard_text(), shown[2]);
 }
 
+TEST_F(DriverTest, AVerdictOnlyForTheInputThatWasHashed)
+{
+    const std::wstring path = pattern_file(1000);
+    ASSERT_TRUE(choose_rows({L"MD5", no_algorithm, no_algorithm, no_algorithm}));
+    ASSERT_TRUE(use_file(path));
+    std::wstring status;
+    ASSERT_TRUE(run(&status));
+    ASSERT_EQ(status, status_completed);
+    // The digest moved down matches: nothing about the input changed.
+    ASSERT_TRUE(dravik_.click(IDC_ROW1_DOWN));
+    ASSERT_TRUE(dravik_.click(IDC_ROW1_CHECK));
+    EXPECT_EQ(dravik_.text(IDC_STATUS), status_match);
+    // The same path typed again over the old one is an edited input: nothing was hashed for it.
+    const std::wstring digest = dravik_.text(IDC_ROW1_RESULT);
+    ASSERT_TRUE(dravik_.send_to(IDC_PATH, EM_SETSEL, 0, -1));
+    ASSERT_TRUE(dravik_.post_key(IDC_PATH, VK_DELETE));
+    ASSERT_TRUE(wait_until([&] { return dravik_.text(IDC_PATH).empty(); }, 10000));
+    ASSERT_TRUE(dravik_.type(IDC_PATH, path, 10000));
+    EXPECT_EQ(dravik_.text(IDC_PATH), path);
+    EXPECT_EQ(dravik_.text(IDC_ROW1_RESULT), L"");
+    EXPECT_EQ(dravik_.text(IDC_ROW1_VERIFY), digest) << "what the user pasted stays";
+    ASSERT_TRUE(dravik_.click(IDC_ROW1_CHECK));
+    EXPECT_EQ(dravik_.text(IDC_STATUS), status_nothing_to_verify);
+}
+
 TEST_F(HeldRun, AbortEndsALongRunAndFreesTheInputs)
 {
     ASSERT_TRUE(use_file(long_run_file()));
