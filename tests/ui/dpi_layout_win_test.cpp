@@ -17,8 +17,8 @@
 namespace {
 
 // The manifest's awareness, for this test program, which has no manifest of its own: per
-// monitor v2, or per monitor where the system knows no v2, as the manifest's list reads; true
-// also when the process is per-monitor aware already (Wine makes every process so).
+// monitor v2 (systems without it take system awareness, which is not what is tested here);
+// true also when the process is per-monitor aware already (Wine makes every process so).
 bool become_per_monitor_aware()
 {
     HMODULE user32 = GetModuleHandleW(L"user32.dll");
@@ -30,7 +30,7 @@ bool become_per_monitor_aware()
         GetProcAddress(user32, "GetAwarenessFromDpiAwarenessContext")));
     if (set == nullptr || context == nullptr || awareness == nullptr)
         return false;
-    if (set(reinterpret_cast<HANDLE>(-4)) || set(reinterpret_cast<HANDLE>(-3)))
+    if (set(reinterpret_cast<HANDLE>(-4)))
         return true;
     return awareness(context()) == 2; // DPI_AWARENESS_PER_MONITOR_AWARE
 }

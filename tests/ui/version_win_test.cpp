@@ -10,6 +10,17 @@
 
 namespace {
 
+// The text of the manifest's first element of that name, or "<none>".
+std::string element_text(const std::string& manifest, const std::string& name)
+{
+    const size_t open = manifest.find("<" + name + " ");
+    const size_t start = open == std::string::npos ? open : manifest.find('>', open);
+    const size_t end = manifest.find("</" + name + ">");
+    if (start == std::string::npos || end == std::string::npos || end < start)
+        return "<none>";
+    return manifest.substr(start + 1, end - start - 1);
+}
+
 std::wstring widen(const char* text)
 {
     return std::wstring(text, text + std::char_traits<char>::length(text));
@@ -54,7 +65,10 @@ TEST(Version, ResourceAndManifestCarryTheProjectVersion)
     FreeLibrary(module);
     EXPECT_NE(manifest.find(std::string("name=\"Dravik\" version=\"") + DRAVIK_VERSION + ".0\""),
               std::string::npos);
-    EXPECT_NE(manifest.find("PerMonitorV2"), std::string::npos);
+    // Per-monitor v2 where Windows has it, else system awareness: never per-monitor v1, which
+    // Windows does not rescale and the dialog does not handle (WM_DPICHANGED).
+    EXPECT_EQ(element_text(manifest, "dpiAwareness"), "PerMonitorV2");
+    EXPECT_EQ(element_text(manifest, "dpiAware"), "true");
 }
 
 } // namespace
