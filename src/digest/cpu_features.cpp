@@ -62,6 +62,11 @@ uint32_t probe()
             f |= cpu_bmi2;
         if (l7.b & (1u << 3))
             f |= cpu_bmi1;
+        // AVX-512 F (bit 16) and VL (bit 31), with an OS that saves the opmask registers and
+        // both halves of the ZMM state (XCR0 bits 5 to 7) besides XMM and YMM.
+        if ((l7.b & (1u << 16)) && (l7.b & (1u << 31)) && (f & cpu_avx2) &&
+            (xgetbv0() & 0xE6) == 0xE6)
+            f |= cpu_avx512;
     }
     return f;
 }
@@ -85,8 +90,8 @@ void limit_cpu_features(uint32_t mask) { limit.store(mask, std::memory_order_rel
 
 const char* cpu_feature_names(uint32_t features)
 {
-    static const char* const names[] = {"sse2", "ssse3",  "sse4.1", "avx", "avx2",
-                                        "sha",  "pclmul", "bmi2",   "bmi1"};
+    static const char* const names[] = {"sse2", "ssse3",  "sse4.1", "avx",  "avx2",
+                                        "sha",  "pclmul", "bmi2",   "bmi1", "avx512"};
     static thread_local std::string text;
     text.clear();
     for (unsigned i = 0; i < sizeof names / sizeof names[0]; ++i)

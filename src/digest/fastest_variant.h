@@ -39,6 +39,27 @@ template <class F> F fastest_variant(const F* candidates, size_t n, void (*trial
     return candidates[fastest];
 }
 
+// A variant the processor computes wrongly (a fault of the processor, an emulator or a
+// compiler) must never be used, however fast: fastest_agreeing_variant first drops every
+// candidate for which same(reference, candidate) is false, where `same` runs both on one short
+// known input and compares the results (microseconds, once per process and feature set with
+// the cache), then times the rest as fastest_variant does. The reference is the portable code,
+// which the caller falls back to when no candidate is left: the result is then `fallback`.
+template <class F, class R>
+F fastest_agreeing_variant(R reference, const F* candidates, size_t n, void (*trial)(F),
+                           bool (*same)(R, F), F fallback)
+{
+    const size_t max_candidates = 4;
+    F agreeing[max_candidates];
+    size_t kept = 0;
+    for (size_t i = 0; i < n && kept < max_candidates; ++i)
+        if (same(reference, candidates[i]))
+            agreeing[kept++] = candidates[i];
+    if (kept == 0)
+        return fallback;
+    return kept == 1 ? agreeing[0] : fastest_variant(agreeing, kept, trial);
+}
+
 // One algorithm's choices, one per feature set met so far (a process meets one, or a few when
 // a test or benchmark limits the features); safe to use from several threads.
 template <class F> class FastestVariantCache {

@@ -23,8 +23,12 @@ const wchar_t* const algorithms[] = {
 std::vector<uint32_t> levels_to_run()
 {
     const uint32_t d = cpu_features_detected();
-    const uint32_t masks[] = {cpu_all_features, cpu_all_features & ~cpu_avx2,
-                              cpu_sse2 | cpu_ssse3 | cpu_sse41, cpu_sse2 | cpu_ssse3, cpu_sse2};
+    const uint32_t masks[] = {cpu_all_features,
+                              cpu_all_features & ~cpu_avx512,
+                              cpu_all_features & ~(cpu_avx2 | cpu_avx512),
+                              cpu_sse2 | cpu_ssse3 | cpu_sse41,
+                              cpu_sse2 | cpu_ssse3,
+                              cpu_sse2};
     std::vector<uint32_t> levels;
     for (uint32_t m : masks)
         if ((d & m) != 0 && std::find(levels.begin(), levels.end(), d & m) == levels.end())

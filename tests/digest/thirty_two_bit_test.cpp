@@ -7,6 +7,7 @@
 // own, which passes only when this one test ran and passed; elsewhere it is skipped.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <memory>
 #include <string>
 #include <vector>
@@ -49,10 +50,19 @@ TEST(ThirtyTwoBit, FourBytePointersAndTheI686VariantsChosenAndRun)
                   (features & cpu_avx2) ? keccak_absorb_avx2 : nullptr);
     EXPECT_EQ(keccak_absorb_for(features, 104), nullptr);
     EXPECT_EQ(sha512_block_function_for(features), sha512_block_sse2);
-    // With AVX2 the pairs-of-words blocks function takes every block; without it, SSE2's.
-    EXPECT_EQ(sha512_blocks_function_for(features),
+    // With AVX2 the pairs-of-words blocks function takes every block; without it, SSE2's. With
+    // AVX-512 too, the faster of that and the AVX-512 one.
+    const Sha512BlocksFunction blocks = sha512_blocks_function_for(features);
+    if (features & cpu_avx512)
+        EXPECT_TRUE(blocks == sha512_blocks_avx2_x86 || blocks == sha512_blocks_avx512_x86);
+    else
+        EXPECT_EQ(blocks, (features & cpu_avx2) ? sha512_blocks_avx2_x86 : nullptr);
+    EXPECT_EQ(sha512_blocks_function_for(features & ~cpu_avx512),
               (features & cpu_avx2) ? sha512_blocks_avx2_x86 : nullptr);
     EXPECT_EQ(sha512_blocks_function_for(features & ~cpu_avx2), nullptr);
+    std::printf("SHA-512 blocks: %s\n", blocks == sha512_blocks_avx512_x86 ? "AVX-512"
+                                        : blocks == sha512_blocks_avx2_x86 ? "AVX2"
+                                                                           : "SSE2 block");
     EXPECT_EQ(whirlpool_compression_for(features), whirlpool_compress_mmx);
 
     Xorshift32 random(32);

@@ -7,10 +7,12 @@
 
 namespace {
 
-// From the most to the least: the SHA-NI/AVX2/PCLMUL machine, SSE4.1, SSSE3 (a processor of
+// From the most to the least: everything (AVX-512 where the processor has it), the
+// SHA-NI/AVX2/PCLMUL machine, SSE4.1, SSSE3 (a processor of
 // the Core 2 era), SSE2 alone (the x86-64 baseline) and none.
 const FeatureLevel candidate_levels[] = {
     {"full", cpu_all_features},
+    {"avx2", cpu_all_features & ~cpu_avx512},
     {"sse41", cpu_sse2 | cpu_ssse3 | cpu_sse41},
     {"ssse3", cpu_sse2 | cpu_ssse3},
     {"sse2", cpu_sse2},

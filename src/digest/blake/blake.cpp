@@ -116,6 +116,26 @@ template <class Word, class Compress> void trial_blocks(Compress compress)
         compress(h, s, block, t, 0);
 }
 
+// A candidate is used only when it compresses a few blocks as the portable code does.
+template <class Word, class Compress> bool same_blocks(Compress reference, Compress candidate)
+{
+    uint8_t block[16 * sizeof(Word)];
+    for (size_t i = 0; i < sizeof block; ++i)
+        block[i] = static_cast<uint8_t>(i * 7 + 3);
+    Word expected[8], got[8];
+    const Word salt[4] = {1, 2, 3, 4};
+    for (int j = 0; j < 8; ++j)
+        expected[j] = got[j] = static_cast<Word>(0x9E3779B97F4A7C15ull * (j + 1));
+    for (Word t = 0; t < 3; ++t) {
+        reference(expected, salt, block, t * 512 + 1, t);
+        candidate(got, salt, block, t * 512 + 1, t);
+    }
+    for (int j = 0; j < 8; ++j)
+        if (got[j] != expected[j])
+            return false;
+    return true;
+}
+
 Compress256 pick_blake256(uint32_t features)
 {
     static FastestVariantCache<Compress256> cache;
@@ -124,7 +144,9 @@ Compress256 pick_blake256(uint32_t features)
         size_t n = 1;
         if (features & cpu_ssse3)
             candidates[n++] = blake256_compress_ssse3;
-        return fastest_variant(candidates, n, trial_blocks<uint32_t, Compress256>);
+        return fastest_agreeing_variant(candidates[0], candidates, n,
+                                        trial_blocks<uint32_t, Compress256>,
+                                        same_blocks<uint32_t, Compress256>, candidates[0]);
     });
 }
 
@@ -138,7 +160,9 @@ Compress512 pick_blake512(uint32_t features)
             candidates[n++] = blake512_compress_ssse3;
         if (features & cpu_avx2)
             candidates[n++] = blake512_compress_avx2;
-        return fastest_variant(candidates, n, trial_blocks<uint64_t, Compress512>);
+        return fastest_agreeing_variant(candidates[0], candidates, n,
+                                        trial_blocks<uint64_t, Compress512>,
+                                        same_blocks<uint64_t, Compress512>, candidates[0]);
     });
 }
 

@@ -142,6 +142,26 @@ template <class Word, class Compress> void trial_blocks(Compress compress)
         compress(h, block, t, 0, false);
 }
 
+// A candidate is used only when it compresses a few blocks, the last one too, as the portable
+// code does.
+template <class Word, class Compress> bool same_blocks(Compress reference, Compress candidate)
+{
+    uint8_t block[16 * sizeof(Word)];
+    for (size_t i = 0; i < sizeof block; ++i)
+        block[i] = static_cast<uint8_t>(i * 7 + 3);
+    Word expected[8], got[8];
+    for (int j = 0; j < 8; ++j)
+        expected[j] = got[j] = static_cast<Word>(0x9E3779B97F4A7C15ull * (j + 1));
+    for (Word t = 0; t < 3; ++t) {
+        reference(expected, block, t * 128 + 1, t, t == 2);
+        candidate(got, block, t * 128 + 1, t, t == 2);
+    }
+    for (int j = 0; j < 8; ++j)
+        if (got[j] != expected[j])
+            return false;
+    return true;
+}
+
 Compress2s pick_blake2s(uint32_t features)
 {
     static FastestVariantCache<Compress2s> cache;
@@ -150,7 +170,9 @@ Compress2s pick_blake2s(uint32_t features)
         size_t n = 1;
         if (features & cpu_ssse3)
             candidates[n++] = blake2s_compress_ssse3;
-        return fastest_variant(candidates, n, trial_blocks<uint32_t, Compress2s>);
+        return fastest_agreeing_variant(candidates[0], candidates, n,
+                                        trial_blocks<uint32_t, Compress2s>,
+                                        same_blocks<uint32_t, Compress2s>, candidates[0]);
     });
 }
 
@@ -164,7 +186,9 @@ Compress2b pick_blake2b(uint32_t features)
             candidates[n++] = blake2b_compress_ssse3;
         if (features & cpu_avx2)
             candidates[n++] = blake2b_compress_avx2;
-        return fastest_variant(candidates, n, trial_blocks<uint64_t, Compress2b>);
+        return fastest_agreeing_variant(candidates[0], candidates, n,
+                                        trial_blocks<uint64_t, Compress2b>,
+                                        same_blocks<uint64_t, Compress2b>, candidates[0]);
     });
 }
 

@@ -2,6 +2,7 @@
 
 #include "digest/bytes.h"
 #include "digest/cpu_features.h"
+#include "digest/fastest_variant.h"
 
 namespace {
 
@@ -149,16 +150,89 @@ Sha256BlocksFunction sha256_blocks_function()
 } // namespace
 
 // AVX2 (with BMI2 on x86-64) compresses many blocks per call; the others one.
+namespace {
+
+// The portable compression of one block (FIPS 180-4 section 6.4.2), on 32-bit halves where the
+// build is 32-bit.
+void sha512_compress_portable(uint64_t* state, const uint8_t* block)
+{
+    Word64 w[80];
+    for (int t = 0; t < 16; ++t)
+        w[t] = load_be_word64(block + 8 * t);
+    for (int t = 16; t < 80; ++t)
+        w[t] = small_sigma1(w[t - 2]) + w[t - 7] + small_sigma0(w[t - 15]) + w[t - 16];
+
+    // Round t works on v[80 - t .. 87 - t]; after the last round a..h are v[0..7].
+    Word64 v[88];
+    for (int j = 0; j < 8; ++j)
+        v[80 + j] = split(state[j]);
+    for (int t = 0; t < 80; ++t)
+        sha512_round(v + 80 - t, split(sha512_k[t]), w[t]);
+    for (int j = 0; j < 8; ++j)
+        state[j] = join(split(state[j]) + v[j]);
+}
+
+#if !defined(__x86_64__)
+void sha512_trial(Sha512BlocksFunction blocks)
+{
+    static const uint8_t data[4 * 128] = {1};
+    uint8_t buffer[128];
+    uint64_t state[8] = {};
+    blocks(state, buffer, data, 4);
+}
+
+// The fastest of the 32-bit blocks functions the processor can run that agree with the
+// portable compression, timed once per feature set.
+Sha512BlocksFunction pick_sha512_blocks(uint32_t features)
+{
+    static FastestVariantCache<Sha512BlocksFunction> cache;
+    return cache.get(features, [features] {
+        Sha512BlocksFunction candidates[2];
+        size_t n = 0;
+        if (features & cpu_avx2)
+            candidates[n++] = sha512_blocks_avx2_x86;
+        if ((features & (cpu_avx2 | cpu_avx512)) == (cpu_avx2 | cpu_avx512))
+            candidates[n++] = sha512_blocks_avx512_x86;
+        return fastest_agreeing_variant(sha512_compress_portable, candidates, n, sha512_trial,
+                                        sha512_blocks_agree, Sha512BlocksFunction(nullptr));
+    });
+}
+#endif
+
+} // namespace
+
+bool sha512_blocks_agree(Sha512BlockFunction reference, Sha512BlocksFunction candidate)
+{
+    // Three blocks, unaligned in the caller's data, with every byte value: the state must come
+    // out as the reference's, block by block, and the buffer must hold the last block.
+    static uint8_t data[3 * 128 + 1];
+    for (size_t i = 0; i < sizeof data; ++i)
+        data[i] = static_cast<uint8_t>(i * 7 + 3);
+    uint64_t expected[8], got[8];
+    for (int j = 0; j < 8; ++j)
+        expected[j] = got[j] = sha512_k[j];
+    for (int b = 0; b < 3; ++b)
+        reference(expected, data + 1 + 128 * b);
+    uint8_t buffer[128] = {};
+    candidate(got, buffer, data + 1, 3);
+    for (int j = 0; j < 8; ++j)
+        if (got[j] != expected[j])
+            return false;
+    for (int i = 0; i < 128; ++i)
+        if (buffer[i] != data[1 + 256 + i])
+            return false;
+    return true;
+}
+
 Sha512BlocksFunction sha512_blocks_function_for(uint32_t features)
 {
 #if defined(__x86_64__)
     if ((features & (cpu_avx2 | cpu_bmi2)) == (cpu_avx2 | cpu_bmi2))
         return sha512_blocks_avx2_x64;
-#else
-    if (features & cpu_avx2)
-        return sha512_blocks_avx2_x86;
-#endif
     return nullptr;
+#else
+    return pick_sha512_blocks(features);
+#endif
 }
 
 Sha512BlockFunction sha512_block_function_for(uint32_t features)
@@ -266,20 +340,7 @@ void Sha512::transform()
         block_function_(state_words_, buffer_);
         return;
     }
-    Word64 w[80];
-    for (int t = 0; t < 16; ++t)
-        w[t] = load_be_word64(buffer_ + 8 * t);
-    for (int t = 16; t < 80; ++t)
-        w[t] = small_sigma1(w[t - 2]) + w[t - 7] + small_sigma0(w[t - 15]) + w[t - 16];
-
-    // Round t works on v[80 - t .. 87 - t]; after the last round a..h are v[0..7].
-    Word64 v[88];
-    for (int j = 0; j < 8; ++j)
-        v[80 + j] = split(state_words_[j]);
-    for (int t = 0; t < 80; ++t)
-        sha512_round(v + 80 - t, split(sha512_k[t]), w[t]);
-    for (int j = 0; j < 8; ++j)
-        state_words_[j] = join(split(state_words_[j]) + v[j]);
+    sha512_compress_portable(state_words_, buffer_);
 }
 
 Sha384::Sha384() { reset_state(sha384_initial); }

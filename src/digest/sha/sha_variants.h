@@ -30,6 +30,10 @@ extern const uint64_t sha512_k[80];
 Sha512BlockFunction sha512_block_function_for(uint32_t features);
 Sha512BlocksFunction sha512_blocks_function_for(uint32_t features);
 
+// Whether candidate compresses three blocks of a fixed message exactly as reference does (the
+// portable compression where it is chosen): a variant that fails this is never used.
+bool sha512_blocks_agree(Sha512BlockFunction reference, Sha512BlocksFunction candidate);
+
 // cpu_sha | cpu_ssse3 | cpu_sse41: the SHA extensions' rounds and message schedule.
 void sha1_blocks_shani(uint32_t* state, uint8_t* buffer, const uint8_t* data, uint32_t blocks);
 void sha256_blocks_shani(uint32_t* state, uint8_t* buffer, const uint8_t* data, uint32_t blocks);
@@ -47,4 +51,9 @@ void sha512_block_sse2(uint64_t* state, const uint8_t* block);
 // cpu_avx2, for 32-bit builds: the working words as pairs in four XMM registers, the schedule
 // of two blocks at once in YMM registers.
 void sha512_blocks_avx2_x86(uint64_t* state, uint8_t* buffer, const uint8_t* data, uint32_t blocks);
+// cpu_avx2 | cpu_avx512 (F and VL), for 32-bit builds: each word in an XMM register, rotations
+// and Ch, Maj and the sigmas' XORs as single EVEX instructions. Chosen against the AVX2
+// function by timing (the faster on the processor that runs them).
+void sha512_blocks_avx512_x86(uint64_t* state, uint8_t* buffer, const uint8_t* data,
+                              uint32_t blocks);
 #endif
