@@ -238,6 +238,7 @@ TEST(AcceleratedBlocks, KeccakPermutations)
 #elif defined(__i386__)
         {"Keccak sse2", cpu_sse2, keccak_f1600_sse2},
         {"Keccak avx2", cpu_avx2, keccak_f1600_avx2},
+        {"Keccak avx512", cpu_avx2 | cpu_avx512, keccak_f1600_avx512},
 #endif
     };
     for (const KeccakVariant& v : variants) {
@@ -253,7 +254,13 @@ TEST(AcceleratedBlocks, KeccakPermutations)
             ASSERT_EQ(std::memcmp(lanes, expected, sizeof lanes), 0)
                 << v.name << ", trial " << trial;
         }
+        EXPECT_TRUE(keccak_permutation_agrees(Sha3::keccak_f1600, v.permute)) << v.name;
     }
+    // The self-check before a permutation may be chosen refuses one that is wrong.
+    EXPECT_FALSE(keccak_permutation_agrees(Sha3::keccak_f1600, [](uint64_t lanes[25]) {
+        Sha3::keccak_f1600(lanes);
+        lanes[24] ^= 1;
+    }));
 }
 
 } // namespace

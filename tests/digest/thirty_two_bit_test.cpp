@@ -40,15 +40,27 @@ TEST(ThirtyTwoBit, FourBytePointersAndTheI686VariantsChosenAndRun)
     EXPECT_EQ(sizeof(void*), 4u);
     const uint32_t features = cpu_features();
     ASSERT_NE(features & cpu_sse2, 0u) << "no SSE2 here: the 32-bit variants cannot run";
-    EXPECT_EQ(keccak_permutation_for(features),
+    // With AVX-512, the faster of its permutation and the AVX2 one.
+    const KeccakPermutation permutation = keccak_permutation_for(features);
+    if (features & cpu_avx512)
+        EXPECT_TRUE(permutation == keccak_f1600_avx2 || permutation == keccak_f1600_avx512);
+    else
+        EXPECT_EQ(permutation, (features & cpu_avx2) ? keccak_f1600_avx2 : keccak_f1600_sse2);
+    EXPECT_EQ(keccak_permutation_for(features & ~cpu_avx512),
               (features & cpu_avx2) ? keccak_f1600_avx2 : keccak_f1600_sse2);
     EXPECT_EQ(keccak_permutation_for(features & ~cpu_avx2), keccak_f1600_sse2);
-    // With AVX2, whole blocks are absorbed with the state kept in registers, at the rates
-    // where that is faster.
-    for (uint32_t rate : {144u, 136u, 72u})
+    // With AVX2's permutation, whole blocks are absorbed with the state kept in registers, at
+    // the rates where that is faster.
+    for (uint32_t rate : {144u, 136u, 72u}) {
         EXPECT_EQ(keccak_absorb_for(features, rate),
+                  permutation == keccak_f1600_avx2 ? keccak_absorb_avx2 : nullptr);
+        EXPECT_EQ(keccak_absorb_for(features & ~cpu_avx512, rate),
                   (features & cpu_avx2) ? keccak_absorb_avx2 : nullptr);
+    }
     EXPECT_EQ(keccak_absorb_for(features, 104), nullptr);
+    std::printf("Keccak: %s\n", permutation == keccak_f1600_avx512 ? "AVX-512"
+                                : permutation == keccak_f1600_avx2 ? "AVX2"
+                                                                   : "SSE2");
     EXPECT_EQ(sha512_block_function_for(features), sha512_block_sse2);
     // With AVX2 the pairs-of-words blocks function takes every block; without it, SSE2's. With
     // AVX-512 too, the faster of that and the AVX-512 one.

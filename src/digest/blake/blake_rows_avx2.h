@@ -10,7 +10,11 @@
 
 #include "digest/blake/blake_tables.h"
 
+// Internal linkage (the unnamed namespace): an out-of-line copy of a helper, as a build without
+// optimisation emits, stays in the file that made it, so that the linker can never pick one
+// built with another file's instruction set for a caller here.
 namespace blake_rows_avx2 {
+namespace {
 
 struct Rows {
     __m256i a, b, c, d;
@@ -91,4 +95,5 @@ inline __m256i load(const uint64_t* p)
 
 inline void store(uint64_t* p, __m256i x) { _mm256_storeu_si256(reinterpret_cast<__m256i*>(p), x); }
 
+} // namespace
 } // namespace blake_rows_avx2

@@ -15,7 +15,11 @@
 
 #include "digest/blake/blake_tables.h"
 
+// Internal linkage (the unnamed namespace): an out-of-line copy of a helper, as a build without
+// optimisation emits, stays in the file that made it, so that the linker can never pick one
+// built with another file's instruction set for a caller here.
 namespace blake_rows {
+namespace {
 
 // ---- 32-bit words (BLAKE-256, BLAKE2s): one XMM register per row ----
 
@@ -188,4 +192,5 @@ inline Row64 xor64(Row64 x, Row64 y)
     return {_mm_xor_si128(x.lo, y.lo), _mm_xor_si128(x.hi, y.hi)};
 }
 
+} // namespace
 } // namespace blake_rows

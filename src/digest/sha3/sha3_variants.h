@@ -43,4 +43,11 @@ void keccak_f1600_avx2(uint64_t lanes[25]);
 // Its absorbing, for the rates of SHA3-224, SHA3-256 and SHA3-512 (144, 136, 72 bytes) only.
 void keccak_absorb_avx2(uint64_t lanes[25], uint8_t* buffer, const uint8_t* data, uint32_t blocks,
                         uint32_t rate_bytes);
+// One lane per XMM register with EVEX rotations and ternary logic (sha3_avx512.cpp); needs
+// AVX-512 F and VL. Chosen against the AVX2 variant by timing; it has no absorbing of its own.
+void keccak_f1600_avx512(uint64_t lanes[25]);
 #endif
+
+// Whether candidate permutes a few fixed states exactly as Sha3::keccak_f1600 does: a variant
+// that fails this is never used.
+bool keccak_permutation_agrees(KeccakPermutation reference, KeccakPermutation candidate);
