@@ -50,6 +50,16 @@ done
 
 # The run is what it claims: the shipped program's build ran as 32-bit code with four-byte
 # pointers and its 32-bit variants (the check passes only where that holds).
+# The AVX-512 level of the 32-bit variants: natively in the win32 tests where the
+# processor has AVX-512 F and VL, else the host32 tests on an emulated processor (about 4 minutes).
+if [[ " ${failed_steps[*]} " != *" build host32"* ]]; then
+  echo "== test avx512"
+  bash tools/emulated-avx512.sh build/host32 >build/test-avx512.log 2>&1
+  avx512_rc=$?
+  grep -E '^AVX-512 level|^emulated-avx512:' build/test-avx512.log
+  [ $avx512_rc -eq 0 ] || failed_steps+=("test avx512 (host32)")
+fi
+
 if [[ " ${failed_steps[*]} " != *" build win32"* ]] &&
   ! grep -qE 'digest_thirty_two_bit \.+ +Passed' build/test-win32.log; then
   failed_steps+=("win32 not executed as 32-bit code (digest_thirty_two_bit did not pass)")
@@ -58,6 +68,7 @@ fi
 echo
 echo "== summary ($(( $(date +%s) - start )) s): builds and tests of host host32 win64 win32"
 echo "the shipped win32 build executed natively (WoW64 Wine): $(grep -E 'tests passed' build/test-win32.log 2>/dev/null || echo no)"
+grep -h '^AVX-512 level' build/test-avx512.log 2>/dev/null || echo "AVX-512 level: not run"
 [ ${#failed_steps[@]} -eq 0 ] || echo "failed: ${failed_steps[*]}"
 echo "tests: $passed passed, $failed failed"
 [ ${#failed_steps[@]} -eq 0 ]
