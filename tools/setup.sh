@@ -14,6 +14,7 @@ packages=(
   libssl-dev zlib1g-dev
   openssl rhash
   fuse3 libfuse3-dev pkg-config
+  python3
 )
 
 missing=()

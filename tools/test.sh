@@ -31,6 +31,16 @@ for preset in host host32 win64 win32; do
   fi
 done
 
+# Instruction sets: outside the variants' own functions nothing beyond a build's baseline, also
+# in each variant file built again at -O0 as a Debug build emits it (tools/isa_leak_check.py).
+echo "== instruction sets"
+isa_builds=()
+for preset in host32 win64 win32; do
+  [[ " ${failed_steps[*]} " == *" build $preset"* ]] || isa_builds+=("build/$preset")
+done
+[ ${#isa_builds[@]} -eq 0 ] || python3 tools/isa_leak_check.py "${isa_builds[@]}" ||
+  failed_steps+=("instruction-set leak")
+
 for preset in host host32 win64 win32; do
   [[ " ${failed_steps[*]} " == *" build $preset"* ]] && continue
   echo "== test $preset"
