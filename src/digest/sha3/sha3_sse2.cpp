@@ -1,72 +1,47 @@
 // Keccak-f[1600] with SSE2 for the 32-bit build: each 64-bit lane lives in the low half of an
 // XMM register, so XOR, AND-NOT and the 64-bit shifts of a rotation are single instructions
-// where the 32-bit general registers need two or more each. rho and pi are written out lane by
-// lane with fixed rotations, two rounds per loop pass alternating between two local states.
+// where the 32-bit general registers need two or more each. The round is keccak_lane_round.h's.
 // Built with -msse2 (and -mstackrealign for Win32's 4-byte aligned thread stacks).
 #include "digest/sha3/sha3_variants.h"
 
 #include <emmintrin.h>
 
+#include "digest/sha3/keccak_lane_round.h"
+
 namespace {
 
-using Lane = __m128i;
+struct Sse2Lanes {
+    using Lane = __m128i;
 
-template <int n> inline Lane rotl(Lane x)
-{
-    return _mm_or_si128(_mm_slli_epi64(x, n), _mm_srli_epi64(x, 64 - n));
-}
+    template <int n> static Lane rotl(Lane x)
+    {
+        return _mm_or_si128(_mm_slli_epi64(x, n), _mm_srli_epi64(x, 64 - n));
+    }
 
-inline Lane x(Lane a, Lane b) { return _mm_xor_si128(a, b); }
+    static Lane x(Lane a, Lane b) { return _mm_xor_si128(a, b); }
 
-// chi on one plane: e_x = b_x ^ (~b_{x+1} & b_{x+2}), PANDN doing the complement.
-inline void chi(Lane* e, Lane b0, Lane b1, Lane b2, Lane b3, Lane b4)
-{
-    e[0] = x(b0, _mm_andnot_si128(b1, b2));
-    e[1] = x(b1, _mm_andnot_si128(b2, b3));
-    e[2] = x(b2, _mm_andnot_si128(b3, b4));
-    e[3] = x(b3, _mm_andnot_si128(b4, b0));
-    e[4] = x(b4, _mm_andnot_si128(b0, b1));
-}
+    static Lane column(const Lane* a, int i)
+    {
+        return x(x(x(a[i], a[i + 5]), x(a[i + 10], a[i + 15])), a[i + 20]);
+    }
 
-inline Lane column(const Lane* a, int i)
-{
-    return x(x(x(a[i], a[i + 5]), x(a[i + 10], a[i + 15])), a[i + 20]);
-}
+    // chi on one plane: e_x = b_x ^ (~b_{x+1} & b_{x+2}), PANDN doing the complement.
+    static void chi(Lane* e, Lane b0, Lane b1, Lane b2, Lane b3, Lane b4)
+    {
+        e[0] = x(b0, _mm_andnot_si128(b1, b2));
+        e[1] = x(b1, _mm_andnot_si128(b2, b3));
+        e[2] = x(b2, _mm_andnot_si128(b3, b4));
+        e[3] = x(b3, _mm_andnot_si128(b4, b0));
+        e[4] = x(b4, _mm_andnot_si128(b0, b1));
+    }
 
-// One round from a to e, lane (x, y) at x + 5y. Plane y of e is chi over the lanes
-// B(x, y) = rotl(A(x + 3y, x) ^ D(x + 3y), rho offset of that lane), which is rho and pi.
-// clang-format off
-inline void keccak_round(const Lane* a, Lane* e, const uint64_t* rc)
-{
-    const Lane c0 = column(a, 0), c1 = column(a, 1), c2 = column(a, 2);
-    const Lane c3 = column(a, 3), c4 = column(a, 4);
-    const Lane d0 = x(c4, rotl<1>(c1)), d1 = x(c0, rotl<1>(c2)), d2 = x(c1, rotl<1>(c3));
-    const Lane d3 = x(c2, rotl<1>(c4)), d4 = x(c3, rotl<1>(c0));
-    chi(e + 0,  x(a[0], d0),             rotl<44>(x(a[6], d1)),  rotl<43>(x(a[12], d2)),
-                rotl<21>(x(a[18], d3)),  rotl<14>(x(a[24], d4)));
-    e[0] = x(e[0], _mm_loadl_epi64(reinterpret_cast<const Lane*>(rc)));
-    chi(e + 5,  rotl<28>(x(a[3], d3)),   rotl<20>(x(a[9], d4)),  rotl<3>(x(a[10], d0)),
-                rotl<45>(x(a[16], d1)),  rotl<61>(x(a[22], d2)));
-    chi(e + 10, rotl<1>(x(a[1], d1)),    rotl<6>(x(a[7], d2)),   rotl<25>(x(a[13], d3)),
-                rotl<8>(x(a[19], d4)),   rotl<18>(x(a[20], d0)));
-    chi(e + 15, rotl<27>(x(a[4], d4)),   rotl<36>(x(a[5], d0)),  rotl<10>(x(a[11], d1)),
-                rotl<15>(x(a[17], d2)),  rotl<56>(x(a[23], d3)));
-    chi(e + 20, rotl<62>(x(a[2], d2)),   rotl<55>(x(a[8], d3)),  rotl<39>(x(a[14], d4)),
-                rotl<41>(x(a[15], d0)),  rotl<2>(x(a[21], d1)));
-}
-// clang-format on
+    static Lane load(const uint64_t* p)
+    {
+        return _mm_loadl_epi64(reinterpret_cast<const Lane*>(p));
+    }
+    static void store(uint64_t* p, Lane v) { _mm_storel_epi64(reinterpret_cast<Lane*>(p), v); }
+};
 
 } // namespace
 
-void keccak_f1600_sse2(uint64_t lanes[25])
-{
-    Lane a[25], e[25];
-    for (int i = 0; i < 25; ++i)
-        a[i] = _mm_loadl_epi64(reinterpret_cast<const Lane*>(lanes + i));
-    for (int r = 0; r < 24; r += 2) {
-        keccak_round(a, e, keccak_round_constants + r);
-        keccak_round(e, a, keccak_round_constants + r + 1);
-    }
-    for (int i = 0; i < 25; ++i)
-        _mm_storel_epi64(reinterpret_cast<Lane*>(lanes + i), a[i]);
-}
+void keccak_f1600_sse2(uint64_t lanes[25]) { keccak_lane_permutation<Sse2Lanes>(lanes); }
